@@ -1,0 +1,25 @@
+#pragma once
+// Owning handles for file streams and working memory from platform.h, released on every
+// path. Portable: no OS header.
+
+#include <cstdio>
+#include <memory>
+
+#include "platform/platform.h"
+
+struct StreamCloser {
+    void operator()(std::FILE* stream) const { std::fclose(stream); }
+};
+using StreamHandle = std::unique_ptr<std::FILE, StreamCloser>;
+
+struct WorkingMemoryRelease {
+    void operator()(void* block) const { PlatformFree(block); }
+};
+template <typename T>
+using WorkingMemory = std::unique_ptr<T, WorkingMemoryRelease>;
+
+// Closes a stream that was written to; false when its last bytes could not be written.
+inline bool CloseWrittenStream(StreamHandle stream) {
+    const bool clean = std::ferror(stream.get()) == 0;
+    return std::fclose(stream.release()) == 0 && clean;
+}

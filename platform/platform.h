@@ -1,0 +1,56 @@
+#pragma once
+// The services the converter takes from the operating system. platform_windows.cpp calls
+// Win32 and the Microsoft C runtime; platform_posix.cpp gives the same observable behaviour
+// on POSIX systems. Nothing above this layer includes an OS header.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// Every service that takes a path reads it as Windows does: on POSIX systems too, each "\\"
+// is a separator like "/" (walking by characters, so the second byte of a two-byte
+// character is never one), and a folder is never opened as a file.
+
+// Zero-filled working memory (GlobalAlloc with GMEM_ZEROINIT); nullptr when refused.
+void* PlatformAllocZeroed(std::size_t size);
+// Releases memory from PlatformAllocZeroed; nullptr is ignored.
+void PlatformFree(void* block);
+// Fault injection for tests: lets `grants` more allocations succeed, then refuses every one.
+// A negative count lifts the limit (the default).
+void PlatformLimitAllocations(long grants);
+
+// Opens a file stream with a C mode string ("r", "rb", "wb", "ab", "a+b", "w+b"), sharing
+// allowed. A folder never opens, on any system. nullptr on failure.
+std::FILE* PlatformOpenStream(const char* path, const char* mode);
+// Moves a stream to an absolute 64-bit offset; false on failure.
+bool PlatformSeekStream(std::FILE* stream, std::int64_t offset);
+
+// The length of an existing file, opened for reading only with sharing allowed; -1 when
+// it cannot be taken (missing, a folder, not readable).
+std::int64_t PlatformQueryFileLength(const char* path);
+
+// True when both paths name one existing file, however each is spelled: compares the
+// file's identity (device and inode; volume serial number and file index), never text.
+bool PlatformSameFile(const char* pathA, const char* pathB);
+
+// Creates the one folder a prefix names ("\\" separators, a closing "\\" allowed) with
+// default security. Makes no missing parents. False when it was not made.
+bool PlatformCreateFolder(const char* prefix);
+
+// The system's ANSI code page (GetACP), the code page of typed paths.
+unsigned PlatformAnsiCodePage();
+// True when `byte` begins a two-byte character in `codePage`.
+bool PlatformIsLeadByte(unsigned codePage, unsigned char byte);
+
+// Standard streams: bytes pass unchanged (the dialogue does its own line-end handling),
+// standard output gets a 4096-byte buffer.
+void PlatformSetUpConsoleStreams();
+// True when the stream is an interactive console or terminal.
+bool PlatformIsConsole(std::FILE* stream);
+
+// Copies up to `length` bytes of `source` from `offset` onto the end of `destination`
+// inside the kernel, where the system offers that. Returns how many bytes it copied: fewer
+// where the source ends, where an error stops it, or where no kernel copy exists (0); the
+// caller copies the rest through its own buffer, which also reports any error.
+std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
+                                  std::int64_t offset, std::int64_t length);

@@ -1,0 +1,177 @@
+// POSIX stand-ins for the Win32 services in platform.h.
+
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <fcntl.h>
+#include <langinfo.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#if defined(__linux__)
+#include <sys/syscall.h>
+#endif
+
+namespace {
+
+long g_allocationGrants = -1;
+
+bool IsFolder(int fd) {
+    struct stat info;
+    return fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+struct FreeText {
+    void operator()(char* text) const { std::free(text); }
+};
+using NativePath = std::unique_ptr<char, FreeText>;
+
+// A typed path with its "\\" separators read as "/", as Windows reads them, walking by
+// characters so that the second byte of a two-byte character is left alone. nullptr when
+// no memory is left.
+NativePath ToNativePath(const char* path) {
+    const unsigned codePage = PlatformAnsiCodePage();
+    const std::size_t length = std::strlen(path);
+    NativePath native(static_cast<char*>(std::malloc(length + 1)));
+    if (!native) return native;
+    char* out = native.get();
+    for (std::size_t i = 0; i < length; ++i) {
+        if (PlatformIsLeadByte(codePage, static_cast<unsigned char>(path[i])) && i + 1 < length) {
+            out[i] = path[i];
+            out[i + 1] = path[i + 1];
+            ++i;
+        } else {
+            out[i] = path[i] == '\\' ? '/' : path[i];
+        }
+    }
+    out[length] = '\0';
+    return native;
+}
+
+unsigned CodePageOfLocale() {
+    // The POSIX counterpart of the ANSI code page is the character set of the user's locale.
+    const char* previous = std::setlocale(LC_CTYPE, nullptr);
+    char saved[64] = "C";
+    if (previous != nullptr) std::strncpy(saved, previous, sizeof saved - 1);
+    unsigned codePage = 1252;
+    if (std::setlocale(LC_CTYPE, "") != nullptr) {
+        const char* codeset = nl_langinfo(CODESET);
+        static const char* const kShiftJisNames[] = {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "CP932",
+                                                      "WINDOWS-31J", "MS_KANJI"};
+        for (const char* name : kShiftJisNames) {
+            if (strcasecmp(codeset, name) == 0) codePage = 932;
+        }
+        if (strcasecmp(codeset, "UTF-8") == 0) codePage = 65001;
+    }
+    std::setlocale(LC_CTYPE, saved);
+    return codePage;
+}
+
+}  // namespace
+
+void* PlatformAllocZeroed(std::size_t size) {
+    if (g_allocationGrants == 0) return nullptr;
+    if (g_allocationGrants > 0) --g_allocationGrants;
+    return std::calloc(size == 0 ? 1 : size, 1);
+}
+
+void PlatformFree(void* block) { std::free(block); }
+
+void PlatformLimitAllocations(long grants) { g_allocationGrants = grants < 0 ? -1 : grants; }
+
+std::FILE* PlatformOpenStream(const char* path, const char* mode) {
+    const NativePath native = ToNativePath(path);
+    if (!native) return nullptr;
+    std::FILE* stream = std::fopen(native.get(), mode);
+    if (stream != nullptr && IsFolder(fileno(stream))) {
+        // Windows refuses to open a folder as a file stream; so do we.
+        std::fclose(stream);
+        errno = EISDIR;
+        return nullptr;
+    }
+    return stream;
+}
+
+bool PlatformSeekStream(std::FILE* stream, std::int64_t offset) {
+    return fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+std::int64_t PlatformQueryFileLength(const char* path) {
+    const NativePath native = ToNativePath(path);
+    if (!native) return -1;
+    const int fd = open(native.get(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat info;
+    const bool ok = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
+    close(fd);
+    return ok ? static_cast<std::int64_t>(info.st_size) : -1;
+}
+
+bool PlatformSameFile(const char* pathA, const char* pathB) {
+    struct stat a;
+    struct stat b;
+    const NativePath nativeA = ToNativePath(pathA);
+    const NativePath nativeB = ToNativePath(pathB);
+    if (!nativeA || !nativeB) return false;
+    if (stat(nativeA.get(), &a) != 0 || stat(nativeB.get(), &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool PlatformCreateFolder(const char* prefix) {
+    const NativePath native = ToNativePath(prefix);
+    return native && mkdir(native.get(), 0777) == 0;
+}
+
+unsigned PlatformAnsiCodePage() {
+    static const unsigned codePage = CodePageOfLocale();
+    return codePage;
+}
+
+bool PlatformIsLeadByte(unsigned codePage, unsigned char byte) {
+    if (codePage != 932) return false;
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+void PlatformSetUpConsoleStreams() {
+    static char outputBuffer[4096];
+    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+}
+
+bool PlatformIsConsole(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
+                                  std::int64_t offset, std::int64_t length) {
+#if defined(__linux__) && defined(SYS_copy_file_range)
+    if (std::fflush(destination) != 0) return 0;
+    const int in = fileno(source);
+    const int out = fileno(destination);
+    // copy_file_range refuses an O_APPEND target: lift the flag for the copy and write at
+    // the file's end ourselves, which is where every append would land.
+    const int flags = fcntl(out, F_GETFL);
+    struct stat info;
+    if (flags < 0 || fstat(out, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
+    if ((flags & O_APPEND) != 0 && fcntl(out, F_SETFL, flags & ~O_APPEND) != 0) return 0;
+    off_t from = static_cast<off_t>(offset);
+    off_t to = info.st_size;
+    std::int64_t copied = 0;
+    while (copied < length) {
+        const ssize_t step = syscall(SYS_copy_file_range, in, &from, out, &to,
+                                     static_cast<std::size_t>(length - copied), 0u);
+        if (step <= 0) break;
+        copied += step;
+    }
+    if ((flags & O_APPEND) != 0) fcntl(out, F_SETFL, flags);
+    return copied;
+#else
+    (void)source;
+    (void)destination;
+    (void)offset;
+    (void)length;
+    return 0;
+#endif
+}
