@@ -1,0 +1,66 @@
+#include "convert/range_copier.h"
+
+#include <cstring>
+#include <utility>
+
+#include "platform/handles.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Reads `want` bytes at `offset` into `block`; bytes past the source's end become zeros,
+// never what an earlier block left there. Returns a CopyFileRange result.
+int ReadBlock(std::FILE* source, std::int64_t offset, unsigned char* block, std::size_t want) {
+    if (!PlatformSeekStream(source, offset)) return COPY_RANGE_READ_FAILED;
+    const std::size_t got = std::fread(block, 1, want, source);
+    if (got == want) return COPY_RANGE_DONE;
+    if (std::ferror(source) != 0) return COPY_RANGE_READ_FAILED;
+    std::memset(block + got, 0, want - got);
+    return COPY_RANGE_SOURCE_ENDED;
+}
+
+// Copies `want` bytes at `offset`: in the kernel where it can, the rest through `block`.
+int CopyBlock(std::FILE* source, std::FILE* destination, std::int64_t offset,
+              unsigned char* block, std::size_t want) {
+    const std::int64_t inKernel =
+        PlatformCopyInKernel(source, destination, offset, static_cast<std::int64_t>(want));
+    const std::size_t done = inKernel > 0 ? static_cast<std::size_t>(inKernel) : 0;
+    if (done == want) return COPY_RANGE_DONE;
+    const int read = ReadBlock(source, offset + static_cast<std::int64_t>(done), block, want - done);
+    if (read < 0) return read;
+    if (std::fwrite(block, 1, want - done, destination) != want - done) {
+        return COPY_RANGE_WRITE_FAILED;
+    }
+    return read;
+}
+
+}  // namespace
+
+int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
+                  const char* destinationPath, unsigned flags) {
+    WorkingMemory<unsigned char> block(
+        static_cast<unsigned char*>(PlatformAllocZeroed(static_cast<std::size_t>(COPY_BLOCK_SIZE))));
+    if (!block) return COPY_RANGE_NO_BUFFER;
+
+    // Both are opened before either is checked, so a missing destination is created even
+    // when the source is missing, as callers have always seen.
+    StreamHandle source(PlatformOpenStream(sourcePath, "rb"));
+    StreamHandle destination(
+        PlatformOpenStream(destinationPath, (flags & COPY_RANGE_CREATE) != 0 ? "wb" : "ab"));
+    if (!source) return COPY_RANGE_NO_SOURCE;
+    if (!destination) return COPY_RANGE_NO_DESTINATION;
+
+    int outcome = COPY_RANGE_DONE;
+    std::int64_t done = 0;
+    std::int64_t left = end > start ? end - start : 0;
+    while (left > 0 && outcome == COPY_RANGE_DONE) {
+        const std::int64_t want = left < COPY_BLOCK_SIZE ? left : COPY_BLOCK_SIZE;
+        outcome = CopyBlock(source.get(), destination.get(), start + done, block.get(),
+                            static_cast<std::size_t>(want));
+        if (outcome < 0) return outcome;
+        done += want;
+        left -= want;
+    }
+    source.reset();
+    return CloseWrittenStream(std::move(destination)) ? outcome : COPY_RANGE_WRITE_FAILED;
+}

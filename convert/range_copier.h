@@ -1,0 +1,28 @@
+#pragma once
+// Copies a byte range of one file onto another, block by block.
+
+#include <cstdint>
+
+// Size of the one block buffer each copy uses.
+inline constexpr std::int64_t COPY_BLOCK_SIZE = 262144;
+
+// Copy flags: exactly one is given.
+inline constexpr unsigned COPY_RANGE_CREATE = 0x4000;  // destination opened with "wb"
+inline constexpr unsigned COPY_RANGE_APPEND = 0x8000;  // destination opened with "ab"
+
+// Results of CopyFileRange.
+inline constexpr int COPY_RANGE_DONE = 0;
+// The source ended inside the range: the block where it ended was completed with zeros
+// and no later block was written.
+inline constexpr int COPY_RANGE_SOURCE_ENDED = 1;
+inline constexpr int COPY_RANGE_NO_SOURCE = -1;       // the source did not open
+inline constexpr int COPY_RANGE_NO_DESTINATION = -2;  // the destination did not open
+inline constexpr int COPY_RANGE_READ_FAILED = -3;     // the source reported a read error
+inline constexpr int COPY_RANGE_WRITE_FAILED = -4;    // a write or the closing flush failed
+inline constexpr int COPY_RANGE_NO_BUFFER = -50;      // no block buffer; nothing was opened
+
+// Copies the source's bytes [start, end) onto the destination as `flags` says, in blocks
+// of COPY_BLOCK_SIZE, each read from its absolute offset. A range whose end lies before its
+// start copies nothing. On a failure nothing more is read or written; what was written stays.
+int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
+                  const char* destinationPath, unsigned flags);

@@ -1,0 +1,167 @@
+#include "convert/pcm_to_wav.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "convert/range_copier.h"
+#include "platform/platform.h"
+#include "test_files.h"
+#include "texts/console_texts.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A PCM data file header: bytes 0-3 and 8 are never read, so they hold noise.
+Bytes PcmHeader(const Bytes& sizeField, const Bytes& fmtHigh, const Bytes& formatBlock) {
+    return "JUNK" + sizeField + "\x77" + fmtHigh + formatBlock;
+}
+
+const Bytes kFormatBlock("\x01\x00\x02\x00\x44\xAC\x00\x00\x10\xB1\x02\x00\x04\x00\x10\x00", 16);
+
+Bytes WavHeader(const Bytes& sizeField, const Bytes& fmtHigh, const Bytes& formatBlock,
+                const Bytes& dataLength) {
+    return "RIFF" + sizeField + "WAVEfmt \x10" + fmtHigh + formatBlock + "data" + dataLength;
+}
+
+struct Conversion {
+    std::string result;
+    Bytes wav;
+};
+
+Conversion Convert(const ScratchFolder& folder, const Bytes& pcm) {
+    WriteFileBytes(folder.Path("in.pcm"), pcm);
+    const std::string result =
+        ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), folder.Path("out.wav").c_str());
+    return {result, ReadFileBytes(folder.Path("out.wav"))};
+}
+
+TEST(ConvertPcmDataToWav, AssemblesHeaderAndCopiesSamples) {
+    const Bytes zero3("\x00\x00\x00", 3);
+    const Bytes samples = "\x0A\x0D\x0A\x1A" + PatternBytes(3000);  // no line-end translation
+    const struct {
+        const char* name;
+        Bytes pcm;
+        Bytes wav;
+    } cases[] = {
+        {"stereo 44.1 kHz",
+         PcmHeader(Bytes("\x24\x08\x00\x00", 4), zero3, kFormatBlock) + samples,
+         WavHeader(Bytes("\x24\x08\x00\x00", 4), zero3, kFormatBlock, Bytes("\xF8\x07\x00\x00", 4)) + samples},
+        {"header only",
+         PcmHeader(Bytes("\x2C\x00\x00\x00", 4), zero3, kFormatBlock),
+         WavHeader(Bytes("\x2C\x00\x00\x00", 4), zero3, kFormatBlock, Bytes(4, '\0'))},
+        {"fmt length bytes copied, byte 16 fixed",
+         PcmHeader(Bytes("\x28\x00\x00\x00", 4), "\x01\x02\x03", kFormatBlock) + "\x0A",
+         WavHeader(Bytes("\x28\x00\x00\x00", 4), "\x01\x02\x03", kFormatBlock, "\xFC\xFF\xFF\xFF") + "\x0A"},
+        {"size field with a line feed byte",
+         PcmHeader(Bytes("\x36\x0A\x00\x00", 4), zero3, kFormatBlock),
+         WavHeader(Bytes("\x36\x0A\x00\x00", 4), zero3, kFormatBlock, Bytes("\x0A\x0A\x00\x00", 4))},
+        // Shorter than 28 bytes: missing bytes read as zeros, the header keeps its layout.
+        {"6 bytes", Bytes("ABCD\x30\x01", 6),
+         WavHeader(Bytes("\x30\x01\x00\x00", 4), zero3, Bytes(16, '\0'), Bytes("\x04\x01\x00\x00", 4))},
+        {"empty", "", WavHeader(Bytes(4, '\0'), zero3, Bytes(16, '\0'), "\xD4\xFF\xFF\xFF")},
+    };
+    for (const auto& c : cases) {
+        ScratchFolder folder;
+        const Conversion done = Convert(folder, c.pcm);
+        EXPECT_EQ(done.result, texts::TEXT_RESULT_DONE) << c.name;
+        EXPECT_EQ(Hex(done.wav.substr(0, 48)), Hex(c.wav.substr(0, 48))) << c.name;
+        EXPECT_TRUE(done.wav == c.wav) << c.name;
+        EXPECT_TRUE(ReadFileBytes(folder.Path("in.pcm")) == c.pcm) << c.name << ": input unchanged";
+    }
+}
+
+TEST(ConvertPcmDataToWav, ReplacesAnExistingOutput) {
+    ScratchFolder folder;
+    WriteFileBytes(folder.Path("out.wav"), PatternBytes(5000));
+    const Bytes pcm = PcmHeader(Bytes("\x30\x00\x00\x00", 4), Bytes(3, '\0'), kFormatBlock) + "abcd";
+    EXPECT_EQ(Convert(folder, pcm).wav.size(), pcm.size() + 16);
+}
+
+TEST(ConvertPcmDataToWav, DataRangeOnBlockBoundaries) {
+    const std::size_t block = static_cast<std::size_t>(COPY_BLOCK_SIZE);
+    for (std::size_t samples : {block - 1, block, block + 1, 2 * block}) {
+        ScratchFolder folder;
+        const Bytes pcm = PatternBytes(28 + samples);
+        const Conversion done = Convert(folder, pcm);
+        EXPECT_EQ(done.result, texts::TEXT_RESULT_DONE);
+        EXPECT_EQ(done.wav.size(), 44 + samples);
+        EXPECT_TRUE(done.wav.substr(44) == pcm.substr(28)) << samples;
+    }
+}
+
+TEST(ConvertPcmDataToWav, MissingInputTouchesNothing) {
+    ScratchFolder folder;
+    fs::create_directory(folder.Root() / "folder.pcm");
+    WriteFileBytes(folder.Path("out.wav"), "keep me");
+    for (const std::string& input : {folder.Path("missing.pcm"), folder.Path("folder.pcm"), std::string()}) {
+        EXPECT_EQ(std::string(ConvertPcmDataToWav(input.c_str(), folder.Path("out.wav").c_str())),
+                  texts::TEXT_RESULT_NO_INPUT) << input;
+        EXPECT_EQ(ReadFileBytes(folder.Path("out.wav")), "keep me");
+        EXPECT_STREQ(ConvertPcmDataToWav(input.c_str(), folder.Path("new.wav").c_str()),
+                     texts::TEXT_RESULT_NO_INPUT);
+        EXPECT_FALSE(PathExists(folder.Path("new.wav")));
+    }
+}
+
+TEST(ConvertPcmDataToWav, RefusesTheInputAsOutput) {
+    ScratchFolder folder;
+    fs::create_directory(folder.Root() / "sub");
+    const Bytes pcm = PatternBytes(100);
+    WriteFileBytes(folder.Path("in.pcm"), pcm);
+    fs::create_hard_link(folder.Root() / "in.pcm", folder.Root() / "hard.pcm");
+    const std::string spellings[] = {
+        folder.Path("in.pcm"),
+        (folder.Root() / "." / "in.pcm").string(),
+        (folder.Root() / "sub" / ".." / "in.pcm").string(),
+        folder.Path("hard.pcm"),
+    };
+    for (const std::string& output : spellings) {
+        EXPECT_STREQ(ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), output.c_str()),
+                     texts::TEXT_RESULT_SAME_FILE) << output;
+        EXPECT_TRUE(ReadFileBytes(folder.Path("in.pcm")) == pcm) << output;
+    }
+}
+
+TEST(ConvertPcmDataToWav, OutputThatCannotBeWritten) {
+    ScratchFolder folder;
+    WriteFileBytes(folder.Path("in.pcm"), PatternBytes(1000));
+    fs::create_directory(folder.Root() / "a folder.wav");
+    const std::string outputs[] = {
+        folder.Path("no such folder/out.wav"),
+        folder.Path("a folder.wav"),
+#if !defined(_WIN32)
+        "/dev/full",
+#endif
+    };
+    for (const std::string& output : outputs) {
+        EXPECT_STREQ(ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), output.c_str()),
+                     texts::TEXT_RESULT_WRITE_FAILED) << output;
+    }
+}
+
+// Working memory refused at each copy in turn: never reported as a success.
+TEST(ConvertPcmDataToWav, NoBlockBufferIsAFailure) {
+    for (long grants : {0L, 1L, 2L}) {
+        ScratchFolder folder;
+        WriteFileBytes(folder.Path("in.pcm"), PatternBytes(300));
+        PlatformLimitAllocations(grants);
+        const std::string result =
+            ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), folder.Path("out.wav").c_str());
+        PlatformLimitAllocations(-1);
+        EXPECT_EQ(result, texts::TEXT_RESULT_WRITE_FAILED) << grants;
+    }
+}
+
+TEST(ConvertPcmDataToWav, ReadOnlyInputConvertsInFull) {
+    ScratchFolder folder;
+    const Bytes pcm = PatternBytes(5000);
+    WriteFileBytes(folder.Path("in.pcm"), pcm);
+    fs::permissions(folder.Root() / "in.pcm", fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_STREQ(ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), folder.Path("out.wav").c_str()),
+                 texts::TEXT_RESULT_DONE);
+    EXPECT_TRUE(ReadFileBytes(folder.Path("out.wav")).substr(44) == pcm.substr(28));
+}
+
+}  // namespace

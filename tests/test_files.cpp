@@ -1,0 +1,56 @@
+#include "test_files.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+ScratchFolder::ScratchFolder() {
+    static std::atomic<int> counter{0};
+    std::ostringstream name;
+    name << "pcmconv_test_" << std::rand() << "_" << counter++;
+    root_ = fs::temp_directory_path() / name.str();
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+}
+
+ScratchFolder::~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+}
+
+std::string ScratchFolder::Path(const std::string& name) const { return (root_ / name).string(); }
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool PathExists(const std::string& path) {
+    std::error_code ignored;
+    return fs::exists(fs::path(path), ignored);
+}
+
+Bytes PatternBytes(std::size_t length) {
+    Bytes bytes(length, '\0');
+    for (std::size_t i = 0; i < length; ++i) bytes[i] = static_cast<char>((i * 7 + 3) % 251);
+    return bytes;
+}
+
+std::string Hex(const Bytes& bytes) {
+    std::string text;
+    char pair[4];
+    for (unsigned char byte : bytes) {
+        std::snprintf(pair, sizeof pair, "%02X ", byte);
+        text += pair;
+    }
+    return text;
+}
