@@ -1,0 +1,76 @@
+#include "dialogue/line_reader.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int CTRL_Z = 0x1A;
+
+// The next byte of the stream, or EOF. At a console, end of input is one typed Ctrl+D
+// (or a failed read): clear it so that the next read waits for the next typed line.
+int NextByte(LineInput& input) {
+    const int byte = std::getc(input.stream);
+    if (byte == EOF && input.console) std::clearerr(input.stream);
+    return byte;
+}
+
+void DropRestOfTypedLine(LineInput& input) {
+    for (int byte = NextByte(input); byte != EOF && byte != '\n'; byte = NextByte(input)) {
+    }
+}
+
+}  // namespace
+
+bool ReadLineFrom(LineInput& input, char* path) {
+    if (input.endedForGood) return false;
+    std::size_t stored = 0;
+    std::size_t seen = 0;  // bytes of this line, stored or not
+    bool lineEnded = false;
+    for (;;) {
+        int byte = NextByte(input);
+        if (byte == EOF) break;
+        if (byte == CTRL_Z) {
+            if (input.console) {
+                DropRestOfTypedLine(input);
+            } else {
+                input.endedForGood = true;
+            }
+            break;
+        }
+        if (byte == '\r') {
+            const int next = NextByte(input);
+            if (next == '\n') {
+                byte = '\n';
+            } else if (next != EOF) {
+                std::ungetc(next, input.stream);
+            }
+        }
+        if (byte == '\n') {
+            lineEnded = true;
+            break;
+        }
+        if (seen < PATH_BUFFER_SIZE - 1) path[stored++] = static_cast<char>(byte);
+        ++seen;
+    }
+    if (seen == 0 && !lineEnded) return false;
+    if (seen > PATH_BUFFER_SIZE - 1) {
+        std::memset(path, 0, PATH_BUFFER_SIZE);  // refused whole: no part of it is a path
+    } else {
+        path[stored] = '\0';
+    }
+    return true;
+}
+
+bool ReadInputLine(char* path) {
+    static LineInput standardInput{stdin, PlatformIsConsole(stdin), false};
+    return ReadLineFrom(standardInput, path);
+}
+
+void StripEnclosingQuotes(char* path) {
+    const std::size_t length = std::strlen(path);
+    if (length < 2 || path[0] != '"' || path[length - 1] != '"') return;
+    std::memmove(path, path + 1, length - 2);
+    path[length - 2] = '\0';
+}

@@ -1,0 +1,30 @@
+#pragma once
+// Reads the typed paths from standard input, one line each.
+
+#include <cstddef>
+#include <cstdio>
+
+// Size of each path buffer: 255 bytes of text and a terminating zero byte.
+inline constexpr std::size_t PATH_BUFFER_SIZE = 256;
+
+// An input stream and what the reader must remember about it between lines.
+struct LineInput {
+    std::FILE* stream;
+    bool console;       // an interactive console: Ctrl+Z and end of input end one read only
+    bool endedForGood;  // a file or pipe met 0x1A: every later read finds end of input
+};
+
+// Reads one line into `path` (PATH_BUFFER_SIZE bytes). A CR LF pair reads as LF and the LF
+// ends the line unstored; a lone CR, a NUL and 0xFF are ordinary bytes. 0x1A ends input for
+// good from a file or pipe, and ends this read at a console, dropping the rest of that typed
+// line. At end of input a line with stored bytes ends there, and a line without leaves
+// `path` untouched. A line of more than 255 bytes is read to its end and leaves `path`
+// empty. Returns whether any byte was read.
+bool ReadLineFrom(LineInput& input, char* path);
+
+// ReadLineFrom on standard input.
+bool ReadInputLine(char* path);
+
+// Drops one pair of double quotes around a whole path, as a Windows console puts them
+// around a dropped file whose path holds a space. No file name can hold a double quote.
+void StripEnclosingQuotes(char* path);
