@@ -1,0 +1,74 @@
+#include "folders/folder_plan.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+// Byte count of the character that starts at `at`: 2 for a lead byte with a byte after it.
+std::size_t CharacterLength(std::string_view text, std::size_t at, unsigned codePage) {
+    const bool lead = PlatformIsLeadByte(codePage, static_cast<unsigned char>(text[at]));
+    return lead && at + 1 < text.size() ? 2 : 1;
+}
+
+bool IsSeparator(char byte) { return byte == '\\' || byte == '/'; }
+
+// Length of the folder part: through the last "\\" or "/", or 0 when there is none.
+std::size_t FolderPartLength(std::string_view rest, unsigned codePage) {
+    std::size_t length = 0;
+    for (std::size_t at = 0; at < rest.size(); at += CharacterLength(rest, at, codePage)) {
+        if (IsSeparator(rest[at])) length = at + 1;
+    }
+    return length;
+}
+
+}  // namespace
+
+FolderPlan PlanOutputFolders(std::string_view path, unsigned codePage, FolderComponent* components) {
+    FolderPlan plan{0, "", 0, 0};
+    if (path.size() >= 2 && path[1] == ':') plan.driveLength = 2;
+    const std::string_view rest = path.substr(plan.driveLength);
+    const std::string_view folderPart = rest.substr(0, FolderPartLength(rest, codePage));
+    if (folderPart.empty()) return plan;
+
+    // A network path's server and share exist or not; neither is a folder to make.
+    const bool share = plan.driveLength == 0 && folderPart.substr(0, 2) == "\\\\";
+    if (share) {
+        plan.root = "\\\\";
+        plan.firstMade = 2;
+    } else if (IsSeparator(folderPart[0])) {
+        plan.root = "\\";
+    }
+    // A relative folder part stays relative: the folders go where the output will be written.
+
+    std::size_t start = 0;
+    for (std::size_t at = 0; at < folderPart.size(); at += CharacterLength(folderPart, at, codePage)) {
+        if (folderPart[at] != '\\') continue;
+        if (at > start) components[plan.componentCount++] = {plan.driveLength + start, at - start};
+        start = at + 1;
+    }
+    if (start < folderPart.size()) {
+        components[plan.componentCount++] = {plan.driveLength + start, folderPart.size() - start};
+    }
+    if (plan.firstMade > plan.componentCount) plan.firstMade = plan.componentCount;
+    return plan;
+}
+
+std::size_t ComposeFolderPrefix(std::string_view path, const FolderPlan& plan,
+                                const FolderComponent* components, std::size_t index,
+                                char* prefix) {
+    std::size_t length = 0;
+    auto append = [&](std::string_view piece) {
+        std::memcpy(prefix + length, piece.data(), piece.size());
+        length += piece.size();
+    };
+    append(path.substr(0, plan.driveLength));
+    append(plan.root);
+    for (std::size_t i = 0; i <= index; ++i) {
+        append(path.substr(components[i].offset, components[i].length));
+        append("\\");
+    }
+    prefix[length] = '\0';
+    return length;
+}
