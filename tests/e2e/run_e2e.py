@@ -1,0 +1,305 @@
+#!/usr/bin/env python3
+"""End-to-end cases for the built converter: typed lines in, console bytes, exit status,
+files and folders out, each compared byte for byte.
+
+  run_e2e.py --program build/ci/pcmconv
+  run_e2e.py --program build/mingw64/pcmconv.exe --wine /usr/lib/wine/wine64 --drive t
+
+With --wine the program runs under Wine; the scratch folder is the Windows drive given by
+--drive (the caller maps it), so the typed paths are Windows paths.
+"""
+
+import argparse
+import os
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
+
+# The texts as the user reads them; the program must write their code page 932 bytes.
+BANNER = "PCMデータをWAVファイルに変換します Ver1.00"
+PCM_PROMPT = "\n\nPCMデータのファイル名をフルパスで指定\nPcmData--->"
+OUTPUT_PROMPT = "\n出力ファイル名を名をフルパスで指定\nPcmData--->"
+CONVERTING = "\n変換中..."
+DONE = "正常に終了しました"
+NO_INPUT = "指定されたファイルがありません"
+WRITE_FAILED = "出力ファイルに書き込めません"
+SAME_FILE = "入力と出力に同じファイルが指定されています"
+READ_FAILED = "PCMデータを読み込めません"
+
+HYO = "表".encode("cp932")          # 0x95 0x5C
+SOFUTO = "ソフト".encode("cp932")   # 0x83 0x5C 0x83 0x74 0x83 0x67
+
+
+def console_bytes(result):
+    text = BANNER + PCM_PROMPT + OUTPUT_PROMPT + CONVERTING + "..." + result
+    return text.encode("cp932").replace(b"\n", b"\r\n")
+
+
+def exit_status(result):
+    return 3 + len(result.encode("cp932"))
+
+
+def pcm_file(samples, size_field=None, fmt=b"\x01\x00\x02\x00\x44\xac\x00\x00\x10\xb1\x02\x00\x04\x00\x10\x00"):
+    if size_field is None:
+        size_field = len(samples) + 36
+    return b"NOPE" + size_field.to_bytes(4, "little") + b"\x99\x00\x00\x00" + fmt + samples
+
+
+def wav_file(pcm):
+    """What the WAV file must hold for `pcm`, worked out here independently."""
+    head = pcm[:28].ljust(28, b"\x00")
+    size_field = int.from_bytes(head[4:8], "little")
+    data_length = (size_field - 44) % 2**32
+    return (b"RIFF" + head[4:8] + b"WAVEfmt \x10" + head[9:28] + b"data"
+            + data_length.to_bytes(4, "little") + pcm[28:])
+
+
+SAMPLES = bytes((i * 37 + 11) % 256 for i in range(5000)) + b"\n\r\n\x1a"
+PCM = pcm_file(SAMPLES)
+
+
+class Runner:
+    def __init__(self, args):
+        self.program = os.path.abspath(args.program)
+        self.wine = args.wine
+        self.drive = args.drive
+        self.root = args.root or tempfile.mkdtemp(prefix="pcmconv_e2e_")
+        self.windows = bool(args.wine)
+        self.passed = 0
+        self.failed = 0
+
+    # Paths: `rel` uses "/" between its parts; the typed form uses "\\", which the program
+    # reads as a separator on every system.
+    def host(self, case, rel=""):
+        return os.path.join(self.root, case, *[p for p in rel.split("/") if p])
+
+    def typed(self, case, rel):
+        rel_bytes = rel.encode("utf-8") if isinstance(rel, str) else rel
+        if self.windows:
+            return (self.drive.upper() + ":\\" + case + "\\").encode() + rel_bytes.replace(b"/", b"\\")
+        return (os.path.join(self.root, case) + "\\").encode() + rel_bytes.replace(b"/", b"\\")
+
+    def typed_line(self, case, line):
+        """A line inside the case folder, typed with CR LF; one that starts with "=" is typed
+        as it stands."""
+        if isinstance(line, str) and line.startswith("="):
+            return line[1:].encode() + b"\r\n"
+        return self.typed(case, line) + b"\r\n"
+
+    def run(self, stdin_bytes, via_pipe=False):
+        command = [self.wine, self.program] if self.wine else [self.program]
+        if via_pipe:
+            done = subprocess.run(command, input=stdin_bytes, stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, timeout=60)
+            return done.returncode, done.stdout, done.stderr
+        with tempfile.TemporaryFile() as stdin_file:
+            stdin_file.write(stdin_bytes)
+            stdin_file.seek(0)
+            done = subprocess.run(command, stdin=stdin_file, stdout=subprocess.PIPE,
+                                  stderr=subprocess.PIPE, timeout=60)
+        return done.returncode, done.stdout, done.stderr
+
+    def check(self, name, ok, detail):
+        if ok:
+            self.passed += 1
+        else:
+            self.failed += 1
+            print(f"FAIL {name}: {detail}")
+
+    def case(self, name, lines=None, stdin=None, files=None, folders=(), result=DONE,
+             expect_files=None, expect_folders=(), absent=(), via_pipe=False, before=None,
+             windows_only=False, posix_only=False):
+        if (windows_only and not self.windows) or (posix_only and self.windows):
+            return
+        case = "c%03d" % (self.passed + self.failed)
+        base = self.host(case)
+        os.makedirs(base, exist_ok=True)
+        for folder in folders:
+            os.makedirs(self.host(case, folder), exist_ok=True)
+        for rel, content in (files or {}).items():
+            with open(self.host(case, rel), "wb") as f:
+                f.write(content)
+        if before:
+            before(self, case)
+        if stdin is None:
+            stdin = b"".join(self.typed_line(case, line) for line in lines)
+        elif callable(stdin):
+            stdin = stdin(self, case)
+        status, out, err = self.run(stdin, via_pipe)
+        problems = []
+        if out != console_bytes(result):
+            problems.append(f"console bytes\n  got  {out!r}\n  want {console_bytes(result)!r}")
+        if status != exit_status(result):
+            problems.append(f"exit status {status}, want {exit_status(result)}")
+        if err and not self.windows:
+            problems.append(f"standard error {err!r}")
+        for rel, content in (expect_files or {}).items():
+            path = self.host(case, rel)
+            got = open(path, "rb").read() if os.path.isfile(path) else None
+            if got != content:
+                problems.append(f"file {rel}: {len(got) if got is not None else 'missing'} bytes, "
+                                f"want {len(content)}; first difference at "
+                                f"{first_difference(got or b'', content)}")
+        for rel in expect_folders:
+            if not os.path.isdir(self.host(case, rel)):
+                problems.append(f"folder {rel} missing")
+        for rel in absent:
+            if os.path.lexists(self.host(case, rel)):
+                problems.append(f"{rel} should not exist")
+        self.check(name, not problems, "; ".join(problems))
+
+
+def first_difference(a, b):
+    for i, (x, y) in enumerate(zip(a, b)):
+        if x != y:
+            return i
+    return min(len(a), len(b))
+
+
+def cases(r):
+    r.case("converts, CR LF lines from a file", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
+           expect_files={"out.wav": wav_file(PCM), "in.pcm": PCM})
+    r.case("converts, lines from a pipe", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
+           expect_files={"out.wav": wav_file(PCM)}, via_pipe=True)
+    r.case("LF lines and no final line end",
+           stdin=lambda r, c: r.typed(c, "in.pcm") + b"\n" + r.typed(c, "out.wav"),
+           files={"in.pcm": PCM}, expect_files={"out.wav": wav_file(PCM)})
+    short = b"RIFF\x30\x01"
+    r.case("input shorter than its header", ["in.pcm", "out.wav"], files={"in.pcm": short},
+           expect_files={"out.wav": wav_file(short)})
+    r.case("existing output is replaced", ["in.pcm", "out.wav"],
+           files={"in.pcm": PCM, "out.wav": b"x" * 9000}, expect_files={"out.wav": wav_file(PCM)})
+    r.case("empty standard input", stdin=b"", result=NO_INPUT)
+    r.case("empty standard input, pipe", stdin=b"", result=NO_INPUT, via_pipe=True)
+    r.case("one line only: the output path stays empty",
+           stdin=lambda r, c: r.typed(c, "in.pcm"), files={"in.pcm": PCM}, result=WRITE_FAILED)
+    r.case("missing input: folder still made", ["missing.pcm", "new/out.wav"],
+           result=NO_INPUT, expect_folders=["new"], absent=["new/out.wav"])
+    r.case("input path names a folder", ["dir.pcm", "out.wav"], folders=["dir.pcm"],
+           files={"out.wav": b"keep"}, result=NO_INPUT, expect_files={"out.wav": b"keep"})
+    r.case("folder chain made from nothing", ["in.pcm", "a/b/c/d/out.wav"], files={"in.pcm": PCM},
+           expect_files={"a/b/c/d/out.wav": wav_file(PCM)})
+    r.case("existing folders change nothing", ["in.pcm", "a/b/out.wav"], files={"in.pcm": PCM, "a/b/keep": b"k"},
+           folders=["a/b"], expect_files={"a/b/out.wav": wav_file(PCM), "a/b/keep": b"k"})
+    r.case("same file refused", ["in.pcm", "in.pcm"], files={"in.pcm": PCM}, result=SAME_FILE,
+           expect_files={"in.pcm": PCM})
+    r.case("same file through another spelling", ["in.pcm", "sub/../in.pcm"], folders=["sub"],
+           files={"in.pcm": PCM}, result=SAME_FILE, expect_files={"in.pcm": PCM})
+    r.case("same file through other letter case", ["in.pcm", "IN.PCM"], files={"in.pcm": PCM},
+           result=SAME_FILE, expect_files={"in.pcm": PCM}, windows_only=True)
+    r.case("output cannot be written", ["in.pcm", "=/dev/full"], files={"in.pcm": PCM},
+           result=WRITE_FAILED, posix_only=True)
+    r.case("output names a folder", ["in.pcm", "out.wav"], files={"in.pcm": PCM}, folders=["out.wav"],
+           result=WRITE_FAILED)
+    r.case("line over 255 bytes is refused, not spilled into the next path",
+           stdin=lambda r, c: r.typed(c, "in.pcm" + "x" * 260) + b"\r\n" + r.typed(c, "new/out.wav") + b"\r\n",
+           files={"in.pcm": PCM}, result=NO_INPUT, expect_folders=["new"])
+    r.case("pasted path in double quotes", stdin=lambda r, c: b'"' + r.typed(c, "my dir/in.pcm") + b'"\r\n"'
+           + r.typed(c, "my out/out.wav") + b'"\r\n', folders=["my dir"], files={"my dir/in.pcm": PCM},
+           expect_files={"my out/out.wav": wav_file(PCM)})
+    r.case("0x1A in redirected input ends all reading",
+           stdin=lambda r, c: r.typed(c, "in.pcm") + b"\x1a" + b"rest\r\n" + r.typed(c, "out.wav") + b"\r\n",
+           files={"in.pcm": PCM}, result=WRITE_FAILED, absent=["out.wav"])
+    r.case("0x1A in a pipe ends all reading",
+           stdin=lambda r, c: r.typed(c, "in.pcm") + b"\r\n\x1a" + r.typed(c, "out.wav") + b"\r\n",
+           files={"in.pcm": PCM}, result=WRITE_FAILED, absent=["out.wav"], via_pipe=True)
+    r.case("Shift_JIS names with 0x5C second bytes",
+           [HYO + b"/" + SOFUTO + b".pcm", SOFUTO + b"/" + HYO + b"/" + HYO + b".wav"],
+           before=lambda r, c: make_sjis_input(r, c), windows_only=True,
+           expect_files={"ソフト/表/表.wav": wav_file(PCM)})
+    r.case("forward slashes and mixed separators",
+           stdin=lambda r, c: r.typed(c, "in.pcm") + b"\r\n" + r.typed(c, "").replace(b"\\", b"/") + b"m/x\\y/out.wav\r\n",
+           files={"in.pcm": PCM}, folders=["m"], expect_files={"m/x/y/out.wav": wav_file(PCM)}, windows_only=True)
+    r.case("read-only input converts in full", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
+           before=lambda r, c: os.chmod(r.host(c, "in.pcm"), stat.S_IRUSR | stat.S_IRGRP),
+           expect_files={"out.wav": wav_file(PCM)})
+
+
+def sample_case(r):
+    """The bundled sample converts into a WAV file that a real reader reads as a tone."""
+    import wave
+    sample = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "tone.pcm")
+    pcm = open(sample, "rb").read()
+    r.case("bundled sample", ["tone.pcm", "wav/tone.wav"], files={"tone.pcm": pcm},
+           expect_files={"wav/tone.wav": wav_file(pcm)})
+    case = "c%03d" % (r.passed + r.failed - 1)
+    try:
+        with wave.open(r.host(case, "wav/tone.wav"), "rb") as w:
+            got = (w.getnchannels(), w.getframerate(), w.getsampwidth() * 8, w.getnframes())
+    except (OSError, wave.Error) as error:
+        got = error
+    r.check("bundled sample reads as a WAV file", got == (1, 8000, 16, 4000), f"wave module read {got}")
+
+
+def make_sjis_input(r, case):
+    folder = r.host(case, "表")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "ソフト.pcm"), "wb") as f:
+        f.write(PCM)
+
+
+def terminal_case(r):
+    """At a terminal each prompt is on screen before its line is read, and Ctrl+D at the
+    start of a line ends that read only."""
+    import pty
+    import select
+    import time
+    case = "tty"
+    os.makedirs(r.host(case), exist_ok=True)
+    pid, fd = pty.fork()
+    if pid == 0:
+        os.execv(r.program, [r.program])
+    seen = b""
+
+    def wait_for(marker, seconds=20):
+        nonlocal seen
+        deadline = time.time() + seconds
+        while marker not in seen and time.time() < deadline:
+            ready, _, _ = select.select([fd], [], [], 0.2)
+            if ready:
+                try:
+                    seen += os.read(fd, 4096)
+                except OSError:
+                    break
+        return marker in seen
+
+    label = b"PcmData--->"
+    ok = wait_for(label)
+    os.write(fd, b"\x04")
+    ok = ok and wait_for(OUTPUT_PROMPT.encode("cp932").split(b"\n")[1])
+    os.write(fd, r.typed(case, "new/out.wav") + b"\n")
+    wait_for(NO_INPUT.encode("cp932"))
+    _, status = os.waitpid(pid, 0)
+    os.close(fd)
+    code = os.waitstatus_to_exitcode(status)
+    r.check("terminal: prompts flushed, Ctrl+D ends one read", ok and code == 33
+            and os.path.isdir(r.host(case, "new")), f"prompts seen {ok}, exit {code}, output {seen!r}")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--wine")
+    parser.add_argument("--drive", default="t")
+    parser.add_argument("--root", help="scratch folder (with --wine: the folder the drive maps)")
+    args = parser.parse_args()
+    r = Runner(args)
+    try:
+        cases(r)
+        sample_case(r)
+        if not r.windows:
+            terminal_case(r)
+    finally:
+        if not args.root:
+            for dirpath, dirnames, _ in os.walk(r.root):
+                for d in dirnames:
+                    os.chmod(os.path.join(dirpath, d), 0o755)
+            shutil.rmtree(r.root, ignore_errors=True)
+    print(f"end-to-end: {r.passed} passed, {r.failed} failed")
+    return 1 if r.failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
