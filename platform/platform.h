@@ -54,3 +54,6 @@ bool PlatformIsConsole(std::FILE* stream);
 // caller copies the rest through its own buffer, which also reports any error.
 std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
                                   std::int64_t offset, std::int64_t length);
+// For tests and measurements: false makes PlatformCopyInKernel copy nothing, so every byte
+// goes through the caller's buffer. On by default.
+void PlatformEnableKernelCopy(bool enabled);

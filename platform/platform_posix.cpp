@@ -20,6 +20,7 @@
 namespace {
 
 long g_allocationGrants = -1;
+bool g_kernelCopy = true;
 
 bool IsFolder(int fd) {
     struct stat info;
@@ -147,7 +148,7 @@ bool PlatformIsConsole(std::FILE* stream) { return isatty(fileno(stream)) != 0; 
 std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
                                   std::int64_t offset, std::int64_t length) {
 #if defined(__linux__) && defined(SYS_copy_file_range)
-    if (std::fflush(destination) != 0) return 0;
+    if (!g_kernelCopy || std::fflush(destination) != 0) return 0;
     const int in = fileno(source);
     const int out = fileno(destination);
     // copy_file_range refuses an O_APPEND target: lift the flag for the copy and write at
@@ -175,3 +176,5 @@ std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
     return 0;
 #endif
 }
+
+void PlatformEnableKernelCopy(bool enabled) { g_kernelCopy = enabled; }

@@ -92,3 +92,5 @@ std::int64_t PlatformCopyInKernel(std::FILE*, std::FILE*, std::int64_t, std::int
     // The buffered copy is as fast as Windows file streams get.
     return 0;
 }
+
+void PlatformEnableKernelCopy(bool) {}

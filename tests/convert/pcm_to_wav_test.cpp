@@ -154,6 +154,22 @@ TEST(ConvertPcmDataToWav, NoBlockBufferIsAFailure) {
     }
 }
 
+#if defined(__linux__)
+// Inputs the system itself cannot read to their end: a read that reports an error, and a
+// file whose length says more than it holds, as an input that shrinks while it is copied.
+TEST(ConvertPcmDataToWav, InputThatCannotBeReadToItsEnd) {
+    for (const char* input : {"/proc/self/mem", "/sys/devices/system/cpu/online"}) {
+        if (!PathExists(input)) {
+            std::printf("skipped: %s is missing here\n", input);
+            continue;
+        }
+        ScratchFolder folder;
+        EXPECT_STREQ(ConvertPcmDataToWav(input, folder.Path("out.wav").c_str()),
+                     texts::TEXT_RESULT_READ_FAILED) << input;
+    }
+}
+#endif
+
 TEST(ConvertPcmDataToWav, ReadOnlyInputConvertsInFull) {
     ScratchFolder folder;
     const Bytes pcm = PatternBytes(5000);

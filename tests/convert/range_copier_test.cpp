@@ -9,7 +9,17 @@ namespace {
 
 constexpr std::size_t kBlock = static_cast<std::size_t>(COPY_BLOCK_SIZE);
 
-TEST(CopyFileRange, CopiesAcrossBlockBoundaries) {
+// Every copy test runs twice: with the kernel's copy where the system has one, and through
+// the block buffer alone.
+class CopyFileRangeTest : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { PlatformEnableKernelCopy(GetParam()); }
+    void TearDown() override { PlatformEnableKernelCopy(true); }
+};
+INSTANTIATE_TEST_SUITE_P(KernelCopy, CopyFileRangeTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "InKernel" : "Buffered"; });
+
+TEST_P(CopyFileRangeTest, CopiesAcrossBlockBoundaries) {
     const struct {
         std::size_t start;
         std::size_t length;
@@ -35,7 +45,7 @@ TEST(CopyFileRange, CopiesAcrossBlockBoundaries) {
     }
 }
 
-TEST(CopyFileRange, CreateFlagReplacesDestination) {
+TEST_P(CopyFileRangeTest, CreateFlagReplacesDestination) {
     ScratchFolder folder;
     WriteFileBytes(folder.Path("in"), "0123456789");
     WriteFileBytes(folder.Path("out"), "old content");
@@ -46,7 +56,7 @@ TEST(CopyFileRange, CreateFlagReplacesDestination) {
 
 // Past the source's end the copy writes zeros, never bytes an earlier block left behind,
 // and it stops after the block where the source ended.
-TEST(CopyFileRange, ZerosPastSourceEnd) {
+TEST_P(CopyFileRangeTest, ZerosPastSourceEnd) {
     const struct {
         std::size_t sourceLength;
         std::size_t start;
@@ -71,7 +81,7 @@ TEST(CopyFileRange, ZerosPastSourceEnd) {
     }
 }
 
-TEST(CopyFileRange, RangeEndingBeforeItsStartCopiesNothing) {
+TEST_P(CopyFileRangeTest, RangeEndingBeforeItsStartCopiesNothing) {
     ScratchFolder folder;
     WriteFileBytes(folder.Path("in"), PatternBytes(10));
     WriteFileBytes(folder.Path("out"), "x");
@@ -83,7 +93,7 @@ TEST(CopyFileRange, RangeEndingBeforeItsStartCopiesNothing) {
     EXPECT_EQ(ReadFileBytes(folder.Path("out")), "x");
 }
 
-TEST(CopyFileRange, Failures) {
+TEST_P(CopyFileRangeTest, Failures) {
     ScratchFolder folder;
     WriteFileBytes(folder.Path("in"), PatternBytes(100));
     const std::string in = folder.Path("in");
@@ -109,7 +119,7 @@ TEST(CopyFileRange, Failures) {
 }
 
 #if !defined(_WIN32)
-TEST(CopyFileRange, FullDiskIsAWriteFailure) {
+TEST_P(CopyFileRangeTest, FullDiskIsAWriteFailure) {
     ScratchFolder folder;
     WriteFileBytes(folder.Path("in"), PatternBytes(kBlock + 7));
     for (std::int64_t length : {std::int64_t{7}, std::int64_t{COPY_BLOCK_SIZE + 7}}) {
