@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the host suite (warnings as errors).
+# Builds and runs every test: the host suite (warnings as errors), then the Windows suite
+# under Wine. `bash tests/run_all.sh host` runs the host suite alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -8,3 +9,6 @@ echo "== host suite"
 cmake --preset ci >/dev/null
 cmake --build --preset ci -j "$jobs"
 ctest --preset ci -j "$jobs"
+
+if [ "${1:-all}" = host ]; then exit 0; fi
+bash tests/windows/run_windows_suite.sh

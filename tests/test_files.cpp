@@ -4,21 +4,28 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 namespace fs = std::filesystem;
 
 ScratchFolder::ScratchFolder() {
+    // Tests run in parallel processes: a random name keeps their folders apart.
+    static std::random_device entropy;
     static std::atomic<int> counter{0};
     std::ostringstream name;
-    name << "pcmconv_test_" << std::rand() << "_" << counter++;
+    name << "pcmconv_test_" << std::hex << entropy() << entropy() << "_" << counter++;
     root_ = fs::temp_directory_path() / name.str();
-    fs::remove_all(root_);
     fs::create_directories(root_);
 }
 
 ScratchFolder::~ScratchFolder() {
+    // Windows deletes no read-only file: make everything writable first.
     std::error_code ignored;
+    for (auto it = fs::recursive_directory_iterator(root_, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
     fs::remove_all(root_, ignored);
 }
 

@@ -3,10 +3,13 @@
 files and folders out, each compared byte for byte.
 
   run_e2e.py --program build/ci/pcmconv
-  run_e2e.py --program build/mingw64/pcmconv.exe --wine /usr/lib/wine/wine64 --drive t
+  run_e2e.py --program build/mingw64/pcmconv.exe --wine /usr/lib/wine/wine64 --drive t \
+             --root DIR [--holder hold_file.exe] [--user-prefix PREFIX]
 
-With --wine the program runs under Wine; the scratch folder is the Windows drive given by
---drive (the caller maps it), so the typed paths are Windows paths.
+With --wine the program runs under Wine; the scratch folder --root is the Windows drive
+given by --drive (the caller maps it in every prefix), so the typed paths are Windows
+paths. --holder is a Windows program that holds a file open; --user-prefix is a Wine prefix
+of the ordinary user (uid 65534) for the cases that must not run as root.
 """
 
 import argparse
@@ -67,6 +70,8 @@ class Runner:
         self.drive = args.drive
         self.root = args.root or tempfile.mkdtemp(prefix="pcmconv_e2e_")
         self.windows = bool(args.wine)
+        self.holder = args.holder
+        self.user_prefix = args.user_prefix
         self.passed = 0
         self.failed = 0
 
@@ -90,19 +95,45 @@ class Runner:
 
     def run(self, stdin_bytes, via_pipe=False, as_user=False):
         command = [self.wine, self.program] if self.wine else [self.program]
-        if as_user and os.geteuid() == 0 and shutil.which("setpriv"):
+        if as_user and self.can_run_as_user():
             # root opens any file for writing; an ordinary user shows what the probe asks.
-            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + command
-        if via_pipe:
-            done = subprocess.run(command, input=stdin_bytes, stdout=subprocess.PIPE,
-                                  stderr=subprocess.PIPE, timeout=60)
-            return done.returncode, done.stdout, done.stderr
-        with tempfile.TemporaryFile() as stdin_file:
-            stdin_file.write(stdin_bytes)
-            stdin_file.seek(0)
-            done = subprocess.run(command, stdin=stdin_file, stdout=subprocess.PIPE,
-                                  stderr=subprocess.PIPE, timeout=60)
-        return done.returncode, done.stdout, done.stderr
+            wine_env = ["env", "WINEPREFIX=" + self.user_prefix] if self.wine else []
+            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + wine_env + command
+        # Output goes to files, not pipes: Wine's helper processes inherit the pipes and
+        # would hold them open after the program has ended.
+        with tempfile.TemporaryFile() as stdin_file, tempfile.TemporaryFile() as out, \
+                tempfile.TemporaryFile() as err:
+            if via_pipe:
+                process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=out, stderr=err)
+                try:
+                    process.stdin.write(stdin_bytes)
+                    process.stdin.close()
+                except BrokenPipeError:
+                    pass
+            else:
+                stdin_file.write(stdin_bytes)
+                stdin_file.seek(0)
+                process = subprocess.Popen(command, stdin=stdin_file, stdout=out, stderr=err)
+            status = process.wait(timeout=60)
+            out.seek(0)
+            err.seek(0)
+            return status, out.read(), err.read()
+
+    def can_run_as_user(self):
+        if os.geteuid() != 0 or not shutil.which("setpriv") or (self.wine and not self.user_prefix):
+            return False
+        probe = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "test", "-r", self.program]
+        if subprocess.run(probe).returncode != 0:
+            print(f"note: {self.program} is out of an ordinary user's reach; running as root")
+            return False
+        return True
+
+    def hold_open(self, case, rel):
+        """Starts the holder on a file of the case; returns it, holding."""
+        holder = subprocess.Popen([self.wine, self.holder, self.typed(case, rel)],
+                                  stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        holder.stdout.readline()
+        return holder
 
     def check(self, name, ok, detail):
         if ok:
@@ -113,7 +144,7 @@ class Runner:
 
     def case(self, name, lines=None, stdin=None, files=None, folders=(), result=DONE,
              expect_files=None, expect_folders=(), absent=(), via_pipe=False, before=None,
-             windows_only=False, posix_only=False, as_user=False):
+             windows_only=False, posix_only=False, as_user=False, held=None):
         if (windows_only and not self.windows) or (posix_only and self.windows):
             return
         case = "c%03d" % (self.passed + self.failed)
@@ -133,7 +164,13 @@ class Runner:
         if as_user:
             for dirpath in (self.root, base):
                 os.chmod(dirpath, 0o777)
-        status, out, err = self.run(stdin, via_pipe, as_user)
+        holder = self.hold_open(case, held) if held else None
+        try:
+            status, out, err = self.run(stdin, via_pipe, as_user)
+        finally:
+            if holder:
+                holder.stdin.close()
+                holder.wait(timeout=30)
         problems = []
         if out != console_bytes(result):
             problems.append(f"console bytes\n  got  {out!r}\n  want {console_bytes(result)!r}")
@@ -218,6 +255,9 @@ def cases(r):
     r.case("forward slashes and mixed separators",
            stdin=lambda r, c: r.typed(c, "in.pcm") + b"\r\n" + r.typed(c, "").replace(b"\\", b"/") + b"m/x\\y/out.wav\r\n",
            files={"in.pcm": PCM}, folders=["m"], expect_files={"m/x/y/out.wav": wav_file(PCM)}, windows_only=True)
+    if r.holder:
+        r.case("input held open by another program converts in full", ["in.pcm", "out.wav"],
+               files={"in.pcm": PCM}, held="in.pcm", expect_files={"out.wav": wav_file(PCM)})
     r.case("read-only input converts in full", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
            before=lambda r, c: os.chmod(r.host(c, "in.pcm"), stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH),
            expect_files={"out.wav": wav_file(PCM)}, as_user=True)
@@ -290,6 +330,8 @@ def main():
     parser.add_argument("--wine")
     parser.add_argument("--drive", default="t")
     parser.add_argument("--root", help="scratch folder (with --wine: the folder the drive maps)")
+    parser.add_argument("--holder", help="Windows program that holds a file open (with --wine)")
+    parser.add_argument("--user-prefix", help="Wine prefix of uid 65534 (with --wine)")
     args = parser.parse_args()
     r = Runner(args)
     try:

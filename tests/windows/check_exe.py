@@ -1,0 +1,63 @@
+#!/usr/bin/env python3
+"""Checks a built pcmconv.exe: its PE kind (PE32 or PE32+), that it imports only DLLs that
+Windows ships, and its version record, read back with windres.
+
+  check_exe.py EXE {pe32|pe32+} TOOL_PREFIX   (e.g. i686-w64-mingw32)
+"""
+
+import struct
+import subprocess
+import sys
+
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ucrtbase.dll"}
+EXPECTED_VALUES = {
+    "FileVersion": '"1.000.2556"',
+    "ProductVersion": '"1.00"',
+    "OriginalFilename": '"pcmconv.exe"',
+    "ProductName": '"pcmconv"',
+}
+
+
+def pe_kind(path):
+    data = open(path, "rb").read(4096)
+    if data[:2] != b"MZ":
+        return "not PE"
+    offset = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[offset:offset + 4] != b"PE\0\0":
+        return "not PE"
+    magic = struct.unpack_from("<H", data, offset + 24)[0]
+    return {0x10B: "pe32", 0x20B: "pe32+"}.get(magic, hex(magic))
+
+
+def main():
+    exe, kind, prefix = sys.argv[1:4]
+    problems = []
+    if pe_kind(exe) != kind:
+        problems.append(f"PE kind {pe_kind(exe)}, want {kind}")
+
+    dump = subprocess.run([prefix + "-objdump", "-p", exe], capture_output=True, text=True).stdout
+    dlls = {line.split(":", 1)[1].strip().lower() for line in dump.splitlines() if "DLL Name:" in line}
+    if not dlls or not dlls <= SYSTEM_DLLS:
+        problems.append(f"imports {sorted(dlls)}")
+
+    record = subprocess.run([prefix + "-windres", "-i", exe, "-O", "rc"], capture_output=True,
+                            text=True).stdout
+    lines = [line.strip() for line in record.splitlines()]
+    for name, value in EXPECTED_VALUES.items():
+        if f'VALUE "{name}", {value}' not in lines:
+            problems.append(f"{name} is not {value}")
+    if 'BLOCK "041104b0"' not in lines:
+        problems.append("no Japanese Unicode string block 041104b0")
+    if 'VALUE "Translation", 0x411, 1200' not in lines:
+        problems.append("translation entry is not 0x411, 1200")
+    if not any(line.startswith('VALUE "FileDescription", ') for line in lines):
+        problems.append("no file description")
+
+    for problem in problems:
+        print(f"FAIL {exe}: {problem}")
+    print(f"{exe}: {0 if problems else 1} passed, {1 if problems else 0} failed")
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
