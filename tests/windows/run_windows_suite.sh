@@ -30,6 +30,14 @@ for preset in mingw32 mingw64; do
 done
 python3 tests/windows/check_exe.py build/mingw32/pcmconv.exe pe32 i686-w64-mingw32
 python3 tests/windows/check_exe.py build/mingw64/pcmconv.exe pe32+ x86_64-w64-mingw32
+(cd build/mingw32 && cpack -G ZIP >/dev/null)
+python3 - <<'PY'
+import sys, zipfile
+names = sorted(zipfile.ZipFile("build/mingw32/pcmconv-1.00-win32.zip").namelist())
+ok = names == ["LICENSE", "README.md", "pcmconv.exe"]
+print(f"package {names}: {int(ok)} passed, {int(not ok)} failed")
+sys.exit(0 if ok else 1)
+PY
 
 echo "== Wine set-up (code page 932)"
 # Wine turns Shift_JIS names into file names only under a Japanese locale.
