@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 
 int main() {
+    PlatformSetUpProcess();
     PlatformSetUpConsoleStreams();
     SetPathCodePage(PlatformAnsiCodePage());
     const int status = RunConsoleDialogue();

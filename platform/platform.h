@@ -42,6 +42,10 @@ unsigned PlatformAnsiCodePage();
 // True when `byte` begins a two-byte character in `codePage`.
 bool PlatformIsLeadByte(unsigned codePage, unsigned char byte);
 
+// Makes a write past a file size limit, or to a closed pipe, fail with an error instead of
+// ending the process, so that the program reports it like any failed write.
+void PlatformSetUpProcess();
+
 // Standard streams: bytes pass unchanged (the dialogue does its own line-end handling),
 // standard output gets a 4096-byte buffer.
 void PlatformSetUpConsoleStreams();

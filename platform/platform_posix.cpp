@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include <cerrno>
+#include <csignal>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -136,6 +137,11 @@ unsigned PlatformAnsiCodePage() {
 bool PlatformIsLeadByte(unsigned codePage, unsigned char byte) {
     if (codePage != 932) return false;
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+void PlatformSetUpProcess() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 void PlatformSetUpConsoleStreams() {

@@ -77,6 +77,10 @@ bool PlatformIsLeadByte(unsigned codePage, unsigned char byte) {
     return IsDBCSLeadByteEx(codePage, byte) != 0;
 }
 
+void PlatformSetUpProcess() {
+    // Windows reports such writes as errors already.
+}
+
 void PlatformSetUpConsoleStreams() {
     // The dialogue translates line ends itself, byte for byte the same on every system, so
     // the C runtime must not translate them a second time.

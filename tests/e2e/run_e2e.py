@@ -93,7 +93,7 @@ class Runner:
             return line[1:].encode() + b"\r\n"
         return self.typed(case, line) + b"\r\n"
 
-    def run(self, stdin_bytes, via_pipe=False, as_user=False):
+    def run(self, stdin_bytes, via_pipe=False, as_user=False, file_size_limit=None):
         command = [self.wine, self.program] if self.wine else [self.program]
         if as_user and self.can_run_as_user():
             # root opens any file for writing; an ordinary user shows what the probe asks.
@@ -104,7 +104,8 @@ class Runner:
         with tempfile.TemporaryFile() as stdin_file, tempfile.TemporaryFile() as out, \
                 tempfile.TemporaryFile() as err:
             if via_pipe:
-                process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=out, stderr=err)
+                process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=out, stderr=err,
+                                           preexec_fn=limit_file_size(file_size_limit))
                 try:
                     process.stdin.write(stdin_bytes)
                     process.stdin.close()
@@ -113,7 +114,8 @@ class Runner:
             else:
                 stdin_file.write(stdin_bytes)
                 stdin_file.seek(0)
-                process = subprocess.Popen(command, stdin=stdin_file, stdout=out, stderr=err)
+                process = subprocess.Popen(command, stdin=stdin_file, stdout=out, stderr=err,
+                                           preexec_fn=limit_file_size(file_size_limit))
             status = process.wait(timeout=60)
             out.seek(0)
             err.seek(0)
@@ -144,7 +146,7 @@ class Runner:
 
     def case(self, name, lines=None, stdin=None, files=None, folders=(), result=DONE,
              expect_files=None, expect_folders=(), absent=(), via_pipe=False, before=None,
-             windows_only=False, posix_only=False, as_user=False, held=None):
+             windows_only=False, posix_only=False, as_user=False, held=None, file_size_limit=None):
         if (windows_only and not self.windows) or (posix_only and self.windows):
             return
         case = "c%03d" % (self.passed + self.failed)
@@ -166,7 +168,7 @@ class Runner:
                 os.chmod(dirpath, 0o777)
         holder = self.hold_open(case, held) if held else None
         try:
-            status, out, err = self.run(stdin, via_pipe, as_user)
+            status, out, err = self.run(stdin, via_pipe, as_user, file_size_limit)
         finally:
             if holder:
                 holder.stdin.close()
@@ -192,6 +194,16 @@ class Runner:
             if os.path.lexists(self.host(case, rel)):
                 problems.append(f"{rel} should not exist")
         self.check(name, not problems, "; ".join(problems))
+
+
+def limit_file_size(limit):
+    if limit is None:
+        return None
+
+    def apply():
+        import resource
+        resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+    return apply
 
 
 def first_difference(a, b):
@@ -234,6 +246,10 @@ def cases(r):
            result=SAME_FILE, expect_files={"in.pcm": PCM}, windows_only=True)
     r.case("output cannot be written", ["in.pcm", "=/dev/full"], files={"in.pcm": PCM},
            result=WRITE_FAILED, posix_only=True)
+    r.case("output over the file size limit", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
+           result=WRITE_FAILED, file_size_limit=1000, posix_only=True)
+    r.case("output folder cannot be made", ["in.pcm", "file/sub/out.wav"], files={"in.pcm": PCM, "file": b"x"},
+           result=WRITE_FAILED, expect_files={"file": b"x"})
     r.case("output names a folder", ["in.pcm", "out.wav"], files={"in.pcm": PCM}, folders=["out.wav"],
            result=WRITE_FAILED)
     r.case("line over 255 bytes is refused, not spilled into the next path",
