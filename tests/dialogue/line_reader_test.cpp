@@ -18,9 +18,9 @@ struct Read {
 // Feeds `stdinBytes` to the reader as a file (or as a console would deliver them) and
 // reads three lines into buffers prefilled with 'Q', to see which ones stay untouched.
 std::array<Read, 3> ReadThreeLines(const Bytes& stdinBytes, bool console) {
-    std::FILE* stream = std::tmpfile();
-    std::fwrite(stdinBytes.data(), 1, stdinBytes.size(), stream);
-    std::rewind(stream);
+    ScratchFolder folder;
+    WriteFileBytes(folder.Path("stdin"), stdinBytes);
+    std::FILE* stream = std::fopen(folder.Path("stdin").c_str(), "rb");
     LineInput input{stream, console, false};
     std::array<Read, 3> reads{};
     for (Read& read : reads) {

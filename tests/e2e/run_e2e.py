@@ -178,7 +178,7 @@ class Runner:
             problems.append(f"console bytes\n  got  {out!r}\n  want {console_bytes(result)!r}")
         if status != exit_status(result):
             problems.append(f"exit status {status}, want {exit_status(result)}")
-        if err and not self.windows:
+        if err:
             problems.append(f"standard error {err!r}")
         for rel, content in (expect_files or {}).items():
             path = self.host(case, rel)
