@@ -28,7 +28,8 @@ bool ReadLineFrom(LineInput& input, char* path) {
     std::size_t stored = 0;
     std::size_t seen = 0;  // bytes of this line, stored or not
     bool lineEnded = false;
-    for (;;) {
+    bool inputEnded = false;
+    while (!inputEnded) {
         int byte = NextByte(input);
         if (byte == EOF) break;
         if (byte == CTRL_Z) {
@@ -43,7 +44,9 @@ bool ReadLineFrom(LineInput& input, char* path) {
             const int next = NextByte(input);
             if (next == '\n') {
                 byte = '\n';
-            } else if (next != EOF) {
+            } else if (next == EOF) {
+                inputEnded = true;  // the CR is this line's last byte
+            } else {
                 std::ungetc(next, input.stream);
             }
         }
