@@ -54,7 +54,7 @@ chmod 777 "$root"
 "$wine" wineboot -i >/dev/null 2>&1
 "$wineserver" -w
 ln -s "$root" "$WINEPREFIX/dosdevices/t:"
-"$wineserver" -f -p &
+"$wineserver" -f -p </dev/null >/dev/null 2>&1 &
 
 holder_args=(--holder "$source_dir/build/mingw64/tests/hold_file.exe")
 user_args=()
@@ -68,7 +68,10 @@ if [ "$(id -u)" = 0 ] && command -v setpriv >/dev/null; then
         user_args=(--user-prefix "$user_prefix")
     fi
 fi
-"$wine" cmd /c chcp 2>/dev/null | iconv -f CP932 -t UTF-8 || true
+# The first program of a new server starts Wine's services, which inherit its standard
+# streams and keep them open: start them here with none, or a test runner that waits for
+# the end of a program's output would wait for good.
+"$wine" cmd /c exit </dev/null >/dev/null 2>&1
 
 echo "== unit tests under Wine"
 ctest --preset mingw64 -j "$jobs"
