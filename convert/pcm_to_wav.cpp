@@ -46,10 +46,12 @@ const unsigned char* DataChunkLength() {
     return IntToBytes(sizeField - DATA_SIZE_ADJUST, BYTE_ORDER_LITTLE);
 }
 
-// The result text for a copy that did not go through; nullptr when it did. A source that
-// ends early is fine in the header, whose missing bytes are zeros by design.
-const char* CopyFailure(int copyResult, bool wholeSourceNeeded) {
-    switch (copyResult) {
+// Appends input bytes [start, end) to the output; returns the result text when the copy did
+// not go through, nullptr when it did. A source that ends early is fine in the header, whose
+// missing bytes are zeros by design, but not in the samples.
+const char* AppendInputRange(const char* inputPath, const char* outputPath, std::int64_t start,
+                             std::int64_t end, bool wholeSourceNeeded) {
+    switch (CopyFileRange(start, end, inputPath, outputPath, COPY_RANGE_APPEND)) {
         case COPY_RANGE_DONE:
             return nullptr;
         case COPY_RANGE_SOURCE_ENDED:
@@ -68,18 +70,14 @@ const char* Convert(const char* inputPath, const char* outputPath) {
     if (NamesSameFile(inputPath, outputPath)) return texts::TEXT_RESULT_SAME_FILE;
 
     if (!WriteHeaderPiece(outputPath, "w+b", "RIFF", 4)) return texts::TEXT_RESULT_WRITE_FAILED;
-    if (const char* failed = CopyFailure(
-            CopyFileRange(4, 8, inputPath, outputPath, COPY_RANGE_APPEND), false)) {
-        return failed;
-    }
+    if (const char* failed = AppendInputRange(inputPath, outputPath, 4, 8, false)) return failed;
     if (!ReadSizeField(inputPath)) return texts::TEXT_RESULT_READ_FAILED;
 
     static const unsigned char kWaveFmt[9] = {'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 0x10};
     if (!WriteHeaderPiece(outputPath, "a+b", kWaveFmt, sizeof kWaveFmt)) {
         return texts::TEXT_RESULT_WRITE_FAILED;
     }
-    if (const char* failed = CopyFailure(
-            CopyFileRange(9, PCM_DATA_OFFSET, inputPath, outputPath, COPY_RANGE_APPEND), false)) {
+    if (const char* failed = AppendInputRange(inputPath, outputPath, 9, PCM_DATA_OFFSET, false)) {
         return failed;
     }
 
@@ -92,9 +90,8 @@ const char* Convert(const char* inputPath, const char* outputPath) {
     // The length probe runs while none of our streams is open.
     const std::int64_t inputLength = QueryFileLength(inputPath);
     if (inputLength < 0) return texts::TEXT_RESULT_READ_FAILED;
-    if (const char* failed = CopyFailure(
-            CopyFileRange(PCM_DATA_OFFSET, inputLength, inputPath, outputPath, COPY_RANGE_APPEND),
-            true)) {
+    if (const char* failed =
+            AppendInputRange(inputPath, outputPath, PCM_DATA_OFFSET, inputLength, true)) {
         return failed;
     }
     return texts::TEXT_RESULT_DONE;
