@@ -18,8 +18,10 @@ struct WorkingMemoryRelease {
 template <typename T>
 using WorkingMemory = std::unique_ptr<T, WorkingMemoryRelease>;
 
-// Closes a stream that was written to; false when its last bytes could not be written.
+// Closes a stream that was written to; false when any of its bytes could not be written.
+// The flush is checked on its own: one C runtime's fclose reports success although its final
+// flush failed (a full disk), which would leave a cut file reported as written.
 inline bool CloseWrittenStream(StreamHandle stream) {
-    const bool clean = std::ferror(stream.get()) == 0;
-    return std::fclose(stream.release()) == 0 && clean;
+    const bool flushed = std::fflush(stream.get()) == 0 && std::ferror(stream.get()) == 0;
+    return std::fclose(stream.release()) == 0 && flushed;
 }
