@@ -19,8 +19,13 @@ void PlatformFree(void* block);
 // A negative count lifts the limit (the default).
 void PlatformLimitAllocations(long grants);
 
+// Fault injection for tests: refuses the `nth` file open from now on (streams and the length
+// query; 1 is the next), as for a file that is gone or locked at that moment. 0: none.
+void PlatformFailOpen(long nth);
+
 // Opens a file stream with a C mode string ("r", "rb", "wb", "ab", "a+b", "w+b"), sharing
-// allowed. A folder never opens, on any system. nullptr on failure.
+// allowed. A folder never opens, on any system, and no open waits for the other end of a
+// FIFO. nullptr on failure.
 std::FILE* PlatformOpenStream(const char* path, const char* mode);
 // Moves a stream to an absolute 64-bit offset; false on failure.
 bool PlatformSeekStream(std::FILE* stream, std::int64_t offset);

@@ -21,11 +21,42 @@
 namespace {
 
 long g_allocationGrants = -1;
+long g_failOpen = 0;
 bool g_kernelCopy = true;
+
+// Fault injection: false for the one open PlatformFailOpen chose.
+bool OpenGranted() { return g_failOpen <= 0 || --g_failOpen != 0; }
 
 bool IsFolder(int fd) {
     struct stat info;
     return fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// open(2) flags for a C mode string ("r", "rb", "wb", "ab", "a+b", "w+b"); -1 for another.
+int OpenFlags(const char* mode) {
+    int flags = 0;
+    switch (mode[0]) {
+        case 'r': flags = O_RDONLY; break;
+        case 'w': flags = O_WRONLY | O_CREAT | O_TRUNC; break;
+        case 'a': flags = O_WRONLY | O_CREAT | O_APPEND; break;
+        default: return -1;
+    }
+    if (std::strchr(mode, '+') != nullptr) flags = (flags & ~O_ACCMODE) | O_RDWR;
+    return flags;
+}
+
+// Opens without waiting for the other end of a FIFO (Windows never waits on a missing pipe):
+// a FIFO with no writer opens and reads as empty, one with no reader does not open for
+// writing. Reads and writes after the open wait as usual.
+int OpenWithoutWaiting(const char* path, int flags) {
+    const int fd = open(path, flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0) return -1;
+    const int status = fcntl(fd, F_GETFL);
+    if (status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 struct FreeText {
@@ -86,16 +117,23 @@ void PlatformFree(void* block) { std::free(block); }
 
 void PlatformLimitAllocations(long grants) { g_allocationGrants = grants < 0 ? -1 : grants; }
 
+void PlatformFailOpen(long nth) { g_failOpen = nth; }
+
 std::FILE* PlatformOpenStream(const char* path, const char* mode) {
+    if (!OpenGranted()) return nullptr;
+    const int flags = OpenFlags(mode);
     const NativePath native = ToNativePath(path);
-    if (!native) return nullptr;
-    std::FILE* stream = std::fopen(native.get(), mode);
-    if (stream != nullptr && IsFolder(fileno(stream))) {
+    if (flags < 0 || !native) return nullptr;
+    const int fd = OpenWithoutWaiting(native.get(), flags);
+    if (fd < 0) return nullptr;
+    if (IsFolder(fd)) {
         // Windows refuses to open a folder as a file stream; so do we.
-        std::fclose(stream);
+        close(fd);
         errno = EISDIR;
         return nullptr;
     }
+    std::FILE* stream = fdopen(fd, mode);
+    if (stream == nullptr) close(fd);
     return stream;
 }
 
@@ -104,9 +142,10 @@ bool PlatformSeekStream(std::FILE* stream, std::int64_t offset) {
 }
 
 std::int64_t PlatformQueryFileLength(const char* path) {
+    if (!OpenGranted()) return -1;
     const NativePath native = ToNativePath(path);
     if (!native) return -1;
-    const int fd = open(native.get(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenWithoutWaiting(native.get(), O_RDONLY);
     if (fd < 0) return -1;
     struct stat info;
     const bool ok = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);

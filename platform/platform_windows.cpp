@@ -12,6 +12,10 @@
 namespace {
 
 long g_allocationGrants = -1;
+long g_failOpen = 0;
+
+// Fault injection: false for the one open PlatformFailOpen chose.
+bool OpenGranted() { return g_failOpen <= 0 || --g_failOpen != 0; }
 
 HANDLE OpenForQuery(const char* path, DWORD access) {
     // Ask for no more than the query needs and let every other user keep the file open.
@@ -33,7 +37,10 @@ void PlatformFree(void* block) {
 
 void PlatformLimitAllocations(long grants) { g_allocationGrants = grants < 0 ? -1 : grants; }
 
+void PlatformFailOpen(long nth) { g_failOpen = nth; }
+
 std::FILE* PlatformOpenStream(const char* path, const char* mode) {
+    if (!OpenGranted()) return nullptr;
     return _fsopen(path, mode, _SH_DENYNO);
 }
 
@@ -42,6 +49,7 @@ bool PlatformSeekStream(std::FILE* stream, std::int64_t offset) {
 }
 
 std::int64_t PlatformQueryFileLength(const char* path) {
+    if (!OpenGranted()) return -1;
     HANDLE file = OpenForQuery(path, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE) return -1;
     DWORD high = 0;
