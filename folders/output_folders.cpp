@@ -3,17 +3,22 @@
 #include <cstring>
 #include <string_view>
 
-#include "platform/handles.h"
 #include "folders/folder_plan.h"
+#include "platform/handles.h"
 #include "platform/platform.h"
 
 namespace {
 
 unsigned g_pathCodePage = 0;
+bool (*g_createFolder)(const char* prefix) = PlatformCreateFolder;
 
 }  // namespace
 
 void SetPathCodePage(unsigned codePage) { g_pathCodePage = codePage; }
+
+void SetCreateFolderOperation(bool (*createFolder)(const char* prefix)) {
+    g_createFolder = createFolder != nullptr ? createFolder : PlatformCreateFolder;
+}
 
 void PrepareOutputFolders(const char* outputPath) {
     const std::string_view path(outputPath, std::strlen(outputPath));
@@ -27,6 +32,6 @@ void PrepareOutputFolders(const char* outputPath) {
     const FolderPlan plan = PlanOutputFolders(path, g_pathCodePage, components.get());
     for (std::size_t i = plan.firstMade; i < plan.componentCount; ++i) {
         ComposeFolderPrefix(path, plan, components.get(), i, prefix.get());
-        PlatformCreateFolder(prefix.get());
+        g_createFolder(prefix.get());
     }
 }

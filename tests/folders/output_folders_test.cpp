@@ -2,35 +2,122 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
 #include "test_files.h"
 
 namespace {
 
-// The folders are made where the output goes; a separator of either kind works.
-std::string Native(const ScratchFolder& folder, const std::string& relative) {
-    return folder.Root().string() + "\\" + relative;
+std::vector<Bytes> g_asked;
+
+bool RecordFolder(const char* prefix) {
+    g_asked.push_back(prefix);
+    return false;
 }
 
+// The folders PrepareOutputFolders asks the platform to create, in order.
+std::vector<Bytes> FoldersAskedFor(const Bytes& path, unsigned codePage) {
+    g_asked.clear();
+    SetPathCodePage(codePage);
+    SetCreateFolderOperation(RecordFolder);
+    PrepareOutputFolders(path.c_str());
+    SetCreateFolderOperation(nullptr);
+    return g_asked;
+}
+
+TEST(PrepareOutputFolders, AsksForEachFolderOutermostFirst) {
+    const struct {
+        Bytes path;
+        unsigned codePage;
+        std::vector<Bytes> prefixes;
+    } cases[] = {
+        {"C:\\snd\\take\\out.wav", 932, {"C:\\snd\\", "C:\\snd\\take\\"}},
+        {"C:\\snd\\take\\", 932, {"C:\\snd\\", "C:\\snd\\take\\"}},
+        {"C:\\\\snd\\\\\\take\\out.wav", 932, {"C:\\snd\\", "C:\\snd\\take\\"}},
+        {"C:\\snd\\take", 932, {"C:\\snd\\"}},
+        {"\\snd\\out.wav", 932, {"\\snd\\"}},
+        {"1:\\x\\y.wav", 932, {"1:\\x\\"}},
+        {"C:/snd/take/out.wav", 932, {"C:\\/snd/take/\\"}},
+        {"C:\\snd/take\\out.wav", 932, {"C:\\snd/take\\"}},
+        {"C:\\a\\..\\b\\x.wav", 932, {"C:\\a\\", "C:\\a\\..\\", "C:\\a\\..\\b\\"}},
+        {"out.wav", 932, {}},
+        {"C:out.wav", 932, {}},
+        {"C:\\out.wav", 932, {}},
+        {"C:", 932, {}},
+        {"C:\\", 932, {}},
+        {"", 932, {}},
+        // Relative paths stay relative: the folders go where the output will be written.
+        {"snd\\out.wav", 932, {"snd\\"}},
+        {"C:snd\\out.wav", 932, {"C:snd\\"}},
+        {"snd\\take\\out.wav", 932, {"snd\\", "snd\\take\\"}},
+        {".\\snd\\x.wav", 932, {".\\", ".\\snd\\"}},
+        // A share's server and name are not folders to make, nor is anything at the root.
+        {"\\\\s\\t\\u\\x.wav", 932, {"\\\\s\\t\\u\\"}},
+        {"\\\\s\\t\\u\\v\\x.wav", 932, {"\\\\s\\t\\u\\", "\\\\s\\t\\u\\v\\"}},
+        {"\\\\s\\t\\x.wav", 932, {}},
+        {"\\\\s\\x.wav", 932, {}},
+        // Two-byte characters whose second byte is 0x5C.
+        {"C:\\\x83\x5C\x83\x74\x83\x67\\out.wav", 932, {"C:\\\x83\x5C\x83\x74\x83\x67\\"}},
+        {"C:\\\x95\x5C\x95\x5C\\x\\y.wav", 932, {"C:\\\x95\x5C\x95\x5C\\", "C:\\\x95\x5C\x95\x5C\\x\\"}},
+        {"C:\\a\\\x83", 932, {"C:\\a\\"}},  // a lone lead byte at the end is the name
+        {"C:\\a\\\x83\\", 932, {"C:\\a\\"}},  // 0x83 0x5C is one character
+        // Single-byte code page: every 0x5C is a separator.
+        {"C:\\\x95\x5C\\x.wav", 1252, {"C:\\\x95\\"}},
+        {"C:\\\x83\x5C\x83\x74\\x.wav", 1252, {"C:\\\x83\\", "C:\\\x83\\\x83\x74\\"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FoldersAskedFor(c.path, c.codePage), c.prefixes) << Hex(c.path);
+    }
+    // The bounds of the code page 932 lead bytes: a lead byte takes the 0x5C after it.
+    const struct {
+        unsigned char byte;
+        bool lead;
+    } bounds[] = {{0x80, false}, {0x81, true}, {0x9F, true}, {0xA0, false},
+                  {0xDF, false}, {0xE0, true}, {0xFC, true}, {0xFD, false}};
+    for (const auto& b : bounds) {
+        const Bytes whole = "C:\\" + Bytes(1, static_cast<char>(b.byte)) + "\\y\\";
+        const std::vector<Bytes> expected =
+            b.lead ? std::vector<Bytes>{whole} : std::vector<Bytes>{whole.substr(0, 5), whole};
+        EXPECT_EQ(FoldersAskedFor(whole + "x.wav", 932), expected) << Hex(Bytes(1, b.byte));
+    }
+}
+
+TEST(PrepareOutputFolders, LongestPaths) {
+    Bytes deep = "\\";
+    for (int i = 0; i < 127; ++i) deep += "a\\";
+    ASSERT_EQ(deep.size(), 255u);
+    const std::vector<Bytes> prefixes = FoldersAskedFor(deep, 932);
+    ASSERT_EQ(prefixes.size(), 127u);
+    EXPECT_EQ(prefixes.front(), "\\a\\");
+    EXPECT_EQ(prefixes.back(), deep);
+
+    // The longest prefix there is, one byte past its path, is passed on whole; built in
+    // working memory of exactly its size, so the sanitizer build sees any byte past it.
+    const Bytes slashes = "C:" + Bytes(252, '/') + "x";
+    EXPECT_EQ(FoldersAskedFor(slashes, 932), std::vector<Bytes>{"C:\\" + Bytes(252, '/') + "\\"});
+}
+
+// The folders are made where the output goes; a separator of either kind works.
 TEST(PrepareOutputFolders, MakesEveryMissingFolder) {
     ScratchFolder folder;
     SetPathCodePage(PlatformAnsiCodePage());
-    PrepareOutputFolders(Native(folder, "a\\b\\c\\out.wav").c_str());
+    const std::string path = folder.Root().string() + "\\a\\b\\c\\out.wav";
+    PrepareOutputFolders(path.c_str());
     EXPECT_TRUE(PathExists(folder.Path("a/b/c")));
     // Existing folders: the same calls, all refused, nothing changes.
     WriteFileBytes(folder.Path("a/b/c/keep"), "k");
-    PrepareOutputFolders(Native(folder, "a\\b\\c\\out.wav").c_str());
+    PrepareOutputFolders(path.c_str());
     EXPECT_EQ(ReadFileBytes(folder.Path("a/b/c/keep")), "k");
 }
 
 TEST(PrepareOutputFolders, NoWorkingMemoryMakesNoFolder) {
     for (long grants : {0L, 1L}) {
-        ScratchFolder folder;
-        SetPathCodePage(PlatformAnsiCodePage());
         PlatformLimitAllocations(grants);
-        PrepareOutputFolders(Native(folder, "a\\b\\out.wav").c_str());
+        const std::vector<Bytes> asked = FoldersAskedFor("C:\\a\\b\\out.wav", 932);
         PlatformLimitAllocations(-1);
-        EXPECT_FALSE(PathExists(folder.Path("a"))) << grants;
+        EXPECT_TRUE(asked.empty()) << grants;
     }
 }
 
