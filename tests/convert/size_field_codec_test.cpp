@@ -77,26 +77,4 @@ TEST(IntToBytes, LittleEndianForEveryDigitCount) {
     }
 }
 
-// The conversion's chain: size field as stored -> data chunk length as stored.
-TEST(SizeFieldChain, SubtractsAdjustModulo32Bits) {
-    const struct {
-        Bytes field;
-        Bytes dataLength;
-    } cases[] = {
-        {Bytes("\xCC\x86\x01\x00", 4), Bytes("\xA0\x86\x01\x00", 4)},
-        {Bytes("\x2C\x01\x00\x00", 4), Bytes("\x00\x01\x00\x00", 4)},
-        {Bytes("\x2C\x00\x10\x00", 4), Bytes("\x00\x00\x10\x00", 4)},
-        {Bytes("\x2C\x00\x00\x10", 4), Bytes("\x00\x00\x00\x10", 4)},
-        {Bytes("\x2C\x00\x00\x00", 4), Bytes("\x00\x00\x00\x00", 4)},
-        {Bytes("\x00\x00\x00\x00", 4), Bytes("\xD4\xFF\xFF\xFF", 4)},
-        {Bytes("\xFF\xFF\xFF\xFF", 4), Bytes("\xD3\xFF\xFF\xFF", 4)},
-        {Bytes("\x28\x00\x00\x00", 4), Bytes("\xFC\xFF\xFF\xFF", 4)},
-    };
-    for (const auto& c : cases) {
-        const std::uint32_t value = BytesToInt(ReverseText(U(c.field), 4), 4);
-        const unsigned char* result = IntToBytes(value - DATA_SIZE_ADJUST, BYTE_ORDER_LITTLE);
-        EXPECT_EQ(Hex(Bytes(reinterpret_cast<const char*>(result), 4)), Hex(c.dataLength)) << Hex(c.field);
-    }
-}
-
 }  // namespace

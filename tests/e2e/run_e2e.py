@@ -31,8 +31,11 @@ WRITE_FAILED = "出力ファイルに書き込めません"
 SAME_FILE = "入力と出力に同じファイルが指定されています"
 READ_FAILED = "PCMデータを読み込めません"
 
-HYO = "表".encode("cp932")          # 0x95 0x5C
-SOFUTO = "ソフト".encode("cp932")   # 0x83 0x5C 0x83 0x74 0x83 0x67
+# Names whose second bytes are 0x5C, after the lead bytes 0x95, 0x83, 0x9F and 0xE0.
+HYO = "表".encode("cp932")
+SOFUTO = "ソフト".encode("cp932")
+SOU = "歃".encode("cp932")
+SHUN = "濬".encode("cp932")
 
 
 def console_bytes(result):
@@ -128,7 +131,11 @@ class Runner:
                 stdin_file.seek(0)
                 process = subprocess.Popen(command, stdin=stdin_file, stdout=out, stderr=err,
                                            env=env, preexec_fn=limit_file_size(file_size_limit))
-            status = process.wait(timeout=60)
+            try:
+                status = process.wait(timeout=60)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                status = "hung"
             out.seek(0)
             err.seek(0)
             return status, out.read(), err.read()
@@ -260,8 +267,8 @@ def cases(r):
            files={"in.pcm": PCM}, result=SAME_FILE, expect_files={"in.pcm": PCM})
     r.case("same file through other letter case", ["in.pcm", "IN.PCM"], files={"in.pcm": PCM},
            result=SAME_FILE, expect_files={"in.pcm": PCM}, windows_only=True)
-    r.case("output cannot be written", ["in.pcm", "=/dev/full"], files={"in.pcm": PCM},
-           result=WRITE_FAILED, posix_only=True)
+    r.case("output on a full disk", ["in.pcm", "=Z:\\dev\\full" if r.windows else "=/dev/full"],
+           files={"in.pcm": PCM}, result=WRITE_FAILED)
     r.case("output over the file size limit", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
            result=WRITE_FAILED, file_size_limit=1000, posix_only=True)
     r.case("output folder cannot be made", ["in.pcm", "file/sub/out.wav"], files={"in.pcm": PCM, "file": b"x"},
@@ -281,10 +288,19 @@ def cases(r):
            stdin=lambda r, c: r.typed(c, "in.pcm") + b"\r\n\x1a" + r.typed(c, "out.wav") + b"\r\n",
            files={"in.pcm": PCM}, result=WRITE_FAILED, absent=["out.wav"], via_pipe=True)
     r.case("Shift_JIS names with 0x5C second bytes",
-           [HYO + b"/" + SOFUTO + b".pcm", SOFUTO + b"/" + HYO + b"/" + HYO + b".wav"],
+           [HYO + SOU + b"/" + SOFUTO + b".pcm", SOFUTO + b"/" + SHUN + SOU + b"/" + HYO + b".wav"],
            before=make_sjis_input, sjis=True,
-           expect_files={r.name("ソフト") + (b"/" if not r.windows else "/") + r.name("表")
+           expect_files={r.name("ソフト") + (b"/" if not r.windows else "/") + r.name("濬歃")
                          + (b"/" if not r.windows else "/") + r.name("表.wav"): wav_file(PCM)})
+    # Pipes: no open waits for the other end, and an input that cannot be positioned is not
+    # read from the wrong offsets.
+    fifo = lambda rel: lambda r, c: os.mkfifo(r.host(c, rel))
+    r.case("FIFO input with no writer", ["in.pcm", "out.wav"], before=fifo("in.pcm"),
+           result=READ_FAILED, posix_only=True)
+    r.case("FIFO output with no reader", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
+           before=fifo("out.wav"), result=WRITE_FAILED, posix_only=True)
+    r.case("standard input from a pipe as the input", ["=/dev/stdin", "out.wav"], via_pipe=True,
+           result=READ_FAILED, posix_only=True)
     r.case("forward slashes and mixed separators",
            stdin=lambda r, c: r.typed(c, "in.pcm") + b"\r\n" + r.typed(c, "").replace(b"\\", b"/") + b"m/x\\y/out.wav\r\n",
            files={"in.pcm": PCM}, folders=["m"], expect_files={"m/x/y/out.wav": wav_file(PCM)}, windows_only=True)
@@ -313,7 +329,7 @@ def sample_case(r):
 
 
 def make_sjis_input(r, case):
-    folder = r.host(case, r.name("表"))
+    folder = r.host(case, r.name("表歃"))
     os.makedirs(folder, exist_ok=True)
     with open(os.path.join(folder, r.name("ソフト.pcm")), "wb") as f:
         f.write(PCM)
