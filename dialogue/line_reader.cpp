@@ -8,12 +8,44 @@ namespace {
 
 constexpr int CTRL_Z = 0x1A;
 
+int NextByte(LineInput& input);
+
+// The next byte of a line typed at a console that gives whole lines; EOF for a failed read,
+// and a LF that ends a refused line.
+int NextTypedByte(LineInput& input) {
+    if (input.typedAt == input.typedLength) {
+        const long got = PlatformReadConsoleLine(input.stream, input.typed, sizeof input.typed);
+        if (got == CONSOLE_LINE_NONE) {
+            input.bytesOnly = true;
+            return NextByte(input);
+        }
+        input.typedAt = 0;
+        input.typedLength = got > 0 ? static_cast<std::size_t>(got) : 0;
+        if (got == CONSOLE_LINE_REFUSED) {
+            input.lineRefused = true;
+            return '\n';
+        }
+        if (got == 0) return EOF;
+    }
+    return static_cast<unsigned char>(input.typed[input.typedAt++]);
+}
+
 // The next byte of the stream, or EOF. At a console, end of input is one typed Ctrl+D
 // (or a failed read): clear it so that the next read waits for the next typed line.
 int NextByte(LineInput& input) {
+    if (input.console && !input.bytesOnly) return NextTypedByte(input);
     const int byte = std::getc(input.stream);
     if (byte == EOF && input.console) std::clearerr(input.stream);
     return byte;
+}
+
+// Puts back the byte NextByte gave last.
+void PutBack(LineInput& input, int byte) {
+    if (input.console && !input.bytesOnly) {
+        --input.typedAt;
+    } else {
+        std::ungetc(byte, input.stream);
+    }
 }
 
 void DropRestOfTypedLine(LineInput& input) {
@@ -47,7 +79,7 @@ bool ReadLineFrom(LineInput& input, char* path) {
             } else if (next == EOF) {
                 inputEnded = true;  // the CR is this line's last byte
             } else {
-                std::ungetc(next, input.stream);
+                PutBack(input, next);
             }
         }
         if (byte == '\n') {
@@ -58,7 +90,8 @@ bool ReadLineFrom(LineInput& input, char* path) {
         ++seen;
     }
     if (seen == 0 && !lineEnded) return false;
-    if (seen > PATH_BUFFER_SIZE - 1) {
+    if (seen > PATH_BUFFER_SIZE - 1 || input.lineRefused) {
+        input.lineRefused = false;
         std::memset(path, 0, PATH_BUFFER_SIZE);  // refused whole: no part of it is a path
     } else {
         path[stored] = '\0';

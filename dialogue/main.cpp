@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "dialogue/console_dialogue.h"
+#include "dialogue/console_output.h"
 #include "folders/output_folders.h"
 #include "platform/platform.h"
 
@@ -12,5 +13,10 @@ int main() {
     SetPathCodePage(PlatformAnsiCodePage());
     const int status = RunConsoleDialogue();
     std::fflush(nullptr);
+    // A window of its own closes as the program ends: keep the result line readable.
+    if (WaitsBeforeClosing(PlatformIsConsole(stdin), PlatformIsConsole(stdout),
+                           PlatformConsoleProcessCount())) {
+        PlatformWaitForEnter(status);
+    }
     return status;
 }

@@ -57,6 +57,27 @@ void PlatformSetUpConsoleStreams();
 // True when the stream is an interactive console or terminal.
 bool PlatformIsConsole(std::FILE* stream);
 
+// Writes a console text (Shift_JIS bytes, "\n" line ends) to `stream` in the form its reader
+// needs where that is not the bytes themselves: under a UTF-8 locale (POSIX), UTF-8 with LF
+// line ends; at a Windows console, through its Unicode interface, whatever its code page.
+// False when the text is to go out as its own bytes, which the caller then writes.
+bool PlatformWriteConsoleText(std::FILE* stream, const char* text);
+
+// PlatformReadConsoleLine results besides a length.
+inline constexpr long CONSOLE_LINE_NONE = -1;     // no console line: read the stream's bytes
+inline constexpr long CONSOLE_LINE_REFUSED = -2;  // a character the code page lacks, or too long
+// Reads one line typed at a Windows console through its Unicode interface, converted to the
+// ANSI code page with no best-fit substitutes, its line end included. Returns its length in
+// bytes (at most `capacity`), or one of the results above; always CONSOLE_LINE_NONE where
+// the stream is no such console, or where the console call fails.
+long PlatformReadConsoleLine(std::FILE* stream, char* line, std::size_t capacity);
+
+// How many processes share this process's console; 0 where there is none or it cannot be told.
+unsigned PlatformConsoleProcessCount();
+// Waits until Enter is pressed at the console. Should the console close first, the process
+// ends there with `status` as its exit status.
+void PlatformWaitForEnter(int status);
+
 // Copies up to `length` bytes of `source` from `offset` onto the end of `destination`
 // inside the kernel, where the system offers that. Returns how many bytes it copied: fewer
 // where the source ends, where an error stops it, or where no kernel copy exists (0); the

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <fcntl.h>
+#include <iconv.h>
 #include <langinfo.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -189,6 +190,32 @@ void PlatformSetUpConsoleStreams() {
 }
 
 bool PlatformIsConsole(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+bool PlatformWriteConsoleText(std::FILE* stream, const char* text) {
+    // Under any other locale the texts go out as the Windows program writes them.
+    if (PlatformAnsiCodePage() != 65001) return false;
+    static const iconv_t decoder = iconv_open("UTF-8", "CP932");
+    if (decoder == reinterpret_cast<iconv_t>(-1)) return false;
+    char in[256];
+    char out[4 * sizeof in];
+    const std::size_t length = std::strlen(text);
+    if (length >= sizeof in) return false;
+    std::memcpy(in, text, length);
+    char* inAt = in;
+    char* outAt = out;
+    std::size_t inLeft = length;
+    std::size_t outLeft = sizeof out;
+    iconv(decoder, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(decoder, &inAt, &inLeft, &outAt, &outLeft) == static_cast<std::size_t>(-1)) return false;
+    std::fwrite(out, 1, sizeof out - outLeft, stream);
+    return true;
+}
+
+long PlatformReadConsoleLine(std::FILE*, char*, std::size_t) { return CONSOLE_LINE_NONE; }
+
+unsigned PlatformConsoleProcessCount() { return 0; }
+
+void PlatformWaitForEnter(int) {}
 
 std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
                                   std::int64_t offset, std::int64_t length) {

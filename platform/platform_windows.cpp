@@ -9,6 +9,8 @@
 #include <share.h>
 #include <stdio.h>
 
+#include <iterator>
+
 namespace {
 
 long g_allocationGrants = -1;
@@ -22,6 +24,19 @@ HANDLE OpenForQuery(const char* path, DWORD access) {
     return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
+
+// The console behind a standard stream, or nullptr when the stream is a file, a pipe or a
+// device other than a console.
+HANDLE ConsoleOf(std::FILE* stream) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+
+UINT g_statusOnClose = 0;
+
+// Closing the window (or Ctrl+C) while waiting ends the process with the dialogue's status.
+BOOL WINAPI EndWithStatus(DWORD) { ExitProcess(g_statusOnClose); }
 
 }  // namespace
 
@@ -98,7 +113,72 @@ void PlatformSetUpConsoleStreams() {
     setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
 }
 
-bool PlatformIsConsole(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+bool PlatformIsConsole(std::FILE* stream) { return ConsoleOf(stream) != nullptr; }
+
+bool PlatformWriteConsoleText(std::FILE* stream, const char* text) {
+    HANDLE console = ConsoleOf(stream);
+    if (console == nullptr) return false;
+    // The console's own line end, then UTF-16 from the texts' code page.
+    char bytes[512];
+    std::size_t length = 0;
+    for (const char* at = text; *at != '\0' && length + 2 < sizeof bytes; ++at) {
+        if (*at == '\n') bytes[length++] = '\r';
+        bytes[length++] = *at;
+    }
+    wchar_t wide[sizeof bytes];
+    const int count = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length),
+                                          wide, static_cast<int>(sizeof bytes));
+    if (count <= 0 || std::fflush(stream) != 0) return false;
+    DWORD written = 0;
+    return WriteConsoleW(console, wide, static_cast<DWORD>(count), &written, nullptr) != 0;
+}
+
+long PlatformReadConsoleLine(std::FILE* stream, char* line, std::size_t capacity) {
+    HANDLE console = ConsoleOf(stream);
+    if (console == nullptr) return CONSOLE_LINE_NONE;
+    // A line longer than the buffer is read to its end all the same, and refused.
+    wchar_t wide[1024];
+    DWORD count = 0;
+    bool tooLong = false;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadConsoleW(console, wide + count, static_cast<DWORD>(std::size(wide)) - count, &got,
+                          nullptr)) {
+            return count == 0 && !tooLong ? CONSOLE_LINE_NONE : CONSOLE_LINE_REFUSED;
+        }
+        count += got;
+        if (got == 0 || wide[count - 1] == L'\n') break;
+        if (count == std::size(wide)) {
+            tooLong = true;
+            count = 0;
+        }
+    }
+    if (tooLong) return CONSOLE_LINE_REFUSED;
+    if (count == 0) return 0;
+    // No best-fit substitutes: a look-alike character could name another file.
+    const UINT codePage = GetACP();
+    BOOL substituted = FALSE;
+    const int length = WideCharToMultiByte(
+        codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(count), line,
+        static_cast<int>(capacity), nullptr, codePage == CP_UTF8 ? nullptr : &substituted);
+    return length <= 0 || substituted ? CONSOLE_LINE_REFUSED : length;
+}
+
+unsigned PlatformConsoleProcessCount() {
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2);
+}
+
+void PlatformWaitForEnter(int status) {
+    g_statusOnClose = static_cast<UINT>(status);
+    SetConsoleCtrlHandler(EndWithStatus, TRUE);
+    HANDLE console = GetStdHandle(STD_INPUT_HANDLE);
+    wchar_t typed[256];
+    DWORD got = 0;
+    while (ReadConsoleW(console, typed, static_cast<DWORD>(std::size(typed)), &got, nullptr) && got > 0 &&
+           typed[got - 1] != L'\n') {
+    }
+}
 
 std::int64_t PlatformCopyInKernel(std::FILE*, std::FILE*, std::int64_t, std::int64_t) {
     // The buffered copy is as fast as Windows file streams get.
