@@ -38,8 +38,12 @@ SOU = "歃".encode("cp932")
 SHUN = "濬".encode("cp932")
 
 
-def console_bytes(result):
+def console_bytes(result, locale="C"):
+    """Under a UTF-8 locale the Linux program writes UTF-8 with LF; otherwise, and always on
+    Windows, the Shift_JIS bytes with CR LF."""
     text = BANNER + PCM_PROMPT + OUTPUT_PROMPT + CONVERTING + "..." + result
+    if locale.endswith("UTF-8"):
+        return text.encode("utf-8")
     return text.encode("cp932").replace(b"\n", b"\r\n")
 
 
@@ -104,12 +108,18 @@ class Runner:
             return line[1:].encode() + b"\r\n"
         return self.typed(case, line) + b"\r\n"
 
-    def run(self, stdin_bytes, via_pipe=False, as_user=False, file_size_limit=None, sjis=False):
+    def locale_env(self, locale):
+        """The environment for a Linux run under `locale` ("sjis": the private Shift_JIS one);
+        Wine's own environment for a Windows run."""
+        if self.windows:
+            return None
+        env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANG"}
+        env.update(self.sjis_env if locale == "sjis" else {"LC_ALL": locale})
+        return env
+
+    def run(self, stdin_bytes, via_pipe=False, as_user=False, file_size_limit=None, locale="C"):
         command = [self.wine, self.program] if self.wine else [self.program]
-        env = None
-        if sjis and self.sjis_env:
-            env = {k: v for k, v in os.environ.items() if not k.startswith("LC_")}
-            env.update(self.sjis_env)
+        env = self.locale_env(locale)
         if as_user and self.can_run_as_user():
             # root opens any file for writing; an ordinary user shows what the probe asks.
             wine_env = ["env", "WINEPREFIX=" + self.user_prefix] if self.wine else []
@@ -166,10 +176,10 @@ class Runner:
     def case(self, name, lines=None, stdin=None, files=None, folders=(), result=DONE,
              expect_files=None, expect_folders=(), absent=(), via_pipe=False, before=None,
              windows_only=False, posix_only=False, as_user=False, held=None, file_size_limit=None,
-             sjis=False):
+             locale="C"):
         if (windows_only and not self.windows) or (posix_only and self.windows):
             return
-        if sjis and not self.windows and not self.sjis_env:
+        if locale == "sjis" and not self.windows and not self.sjis_env:
             print(f"skipped: {name} (no Shift_JIS locale could be built here)")
             return
         case = "c%03d" % (self.passed + self.failed)
@@ -191,14 +201,15 @@ class Runner:
                 os.chmod(dirpath, 0o777)
         holder = self.hold_open(case, held) if held else None
         try:
-            status, out, err = self.run(stdin, via_pipe, as_user, file_size_limit, sjis)
+            status, out, err = self.run(stdin, via_pipe, as_user, file_size_limit, locale)
         finally:
             if holder:
                 holder.stdin.close()
                 holder.wait(timeout=30)
         problems = []
-        if out != console_bytes(result):
-            problems.append(f"console bytes\n  got  {out!r}\n  want {console_bytes(result)!r}")
+        want = console_bytes(result, "C" if self.windows else locale)
+        if out != want:
+            problems.append(f"console bytes\n  got  {out!r}\n  want {want!r}")
         if status != exit_status(result):
             problems.append(f"exit status {status}, want {exit_status(result)}")
         if err:
@@ -237,6 +248,13 @@ def first_difference(a, b):
 
 
 def cases(r):
+    # The dialogue speaks the locale's encoding on Linux; the exit status is the same in all.
+    for locale in ("C", "C.UTF-8", "sjis"):
+        for lines, files, result in ((["in.pcm", "out.wav"], {"in.pcm": PCM}, DONE),
+                                     (["missing.pcm", "out.wav"], {}, NO_INPUT),
+                                     (["in.pcm", "in.pcm"], {"in.pcm": PCM}, SAME_FILE)):
+            r.case(f"{result} under the {locale} locale", lines, files=files, result=result,
+                   locale=locale, posix_only=True)
     r.case("converts, CR LF lines from a file", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
            expect_files={"out.wav": wav_file(PCM), "in.pcm": PCM})
     r.case("converts, lines from a pipe", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
@@ -267,8 +285,9 @@ def cases(r):
            files={"in.pcm": PCM}, result=SAME_FILE, expect_files={"in.pcm": PCM})
     r.case("same file through other letter case", ["in.pcm", "IN.PCM"], files={"in.pcm": PCM},
            result=SAME_FILE, expect_files={"in.pcm": PCM}, windows_only=True)
+    # Small enough that every write waits in the C runtime's buffer until the stream closes.
     r.case("output on a full disk", ["in.pcm", "=Z:\\dev\\full" if r.windows else "=/dev/full"],
-           files={"in.pcm": PCM}, result=WRITE_FAILED)
+           files={"in.pcm": pcm_file(SAMPLES[:100])}, result=WRITE_FAILED)
     r.case("output over the file size limit", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
            result=WRITE_FAILED, file_size_limit=1000, posix_only=True)
     r.case("output folder cannot be made", ["in.pcm", "file/sub/out.wav"], files={"in.pcm": PCM, "file": b"x"},
@@ -289,7 +308,7 @@ def cases(r):
            files={"in.pcm": PCM}, result=WRITE_FAILED, absent=["out.wav"], via_pipe=True)
     r.case("Shift_JIS names with 0x5C second bytes",
            [HYO + SOU + b"/" + SOFUTO + b".pcm", SOFUTO + b"/" + SHUN + SOU + b"/" + HYO + b".wav"],
-           before=make_sjis_input, sjis=True,
+           before=make_sjis_input, locale="sjis",
            expect_files={r.name("ソフト") + (b"/" if not r.windows else "/") + r.name("濬歃")
                          + (b"/" if not r.windows else "/") + r.name("表.wav"): wav_file(PCM)})
     # Pipes: no open waits for the other end, and an input that cannot be positioned is not
@@ -347,45 +366,97 @@ def shift_jis_locale(root):
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if not os.path.isdir(os.path.join(folder, "ja_JP.SJIS")):
         return None
-    return {"LOCPATH": folder, "LANG": "ja_JP.SJIS"}
+    return {"LOCPATH": folder, "LC_ALL": "ja_JP.SJIS"}
 
 
-def terminal_case(r):
-    """At a terminal each prompt is on screen before its line is read, and Ctrl+D at the
-    start of a line ends that read only."""
+def drive_terminal(command, env, answers, enter_after=None):
+    """Runs `command` at a pseudo-terminal and types each answer once one more prompt label
+    is on the screen; with `enter_after`, also Enter once those bytes are on the screen and
+    the program has had a second to end. Returns whether every label came before its answer,
+    whether the program was still running before that Enter, the screen's bytes and the exit
+    status (killed after 15 s without output)."""
     import pty
     import select
+    import termios
     import time
-    case = "tty"
-    os.makedirs(r.host(case), exist_ok=True)
     pid, fd = pty.fork()
     if pid == 0:
-        os.execv(r.program, [r.program])
+        # A typed CR stays a CR (Enter at a Windows console) until a program sets the mode.
+        mode = termios.tcgetattr(0)
+        mode[0] &= ~termios.ICRNL
+        termios.tcsetattr(0, termios.TCSANOW, mode)
+        os.execve(command[0], command, env)
     seen = b""
 
-    def wait_for(marker, seconds=20):
+    def read_until(done, seconds=30):
         nonlocal seen
         deadline = time.time() + seconds
-        while marker not in seen and time.time() < deadline:
-            ready, _, _ = select.select([fd], [], [], 0.2)
-            if ready:
+        while not done() and time.time() < deadline:
+            if select.select([fd], [], [], 0.2)[0]:
                 try:
-                    seen += os.read(fd, 4096)
+                    chunk = os.read(fd, 4096)
                 except OSError:
-                    break
-        return marker in seen
+                    return False
+                if not chunk:
+                    return False
+                seen += chunk
+        return done()
 
     label = b"PcmData--->"
-    ok = wait_for(label)
-    os.write(fd, b"\x04")
-    ok = ok and wait_for(OUTPUT_PROMPT.encode("cp932").split(b"\n")[1])
-    os.write(fd, r.typed(case, "new/out.wav") + b"\n")
-    wait_for(NO_INPUT.encode("cp932"))
-    _, status = os.waitpid(pid, 0)
+    ok = True
+    for count, answer in enumerate(answers, 1):
+        ok = read_until(lambda: seen.count(label) >= count) and ok
+        os.write(fd, answer)
+    done, status = 0, 0
+    if enter_after:
+        read_until(lambda: enter_after in seen)
+        time.sleep(1)
+        done, status = os.waitpid(pid, os.WNOHANG)
+        os.write(fd, b"\r")
+    running = bool(enter_after) and not done
+    read_until(lambda: False, 15)
+    if not done:
+        done, status = os.waitpid(pid, os.WNOHANG)
+    if not done:
+        os.kill(pid, 9)
+        _, status = os.waitpid(pid, 0)
     os.close(fd)
-    code = os.waitstatus_to_exitcode(status)
-    r.check("terminal: prompts flushed, Ctrl+D ends one read", ok and code == 33
-            and os.path.isdir(r.host(case, "new")), f"prompts seen {ok}, exit {code}, output {seen!r}")
+    return ok, running, seen, os.waitstatus_to_exitcode(status)
+
+
+def terminal_cases(r):
+    """At a terminal each prompt is on the screen before its line is read. Linux: Ctrl+D at
+    the start of a line ends that read only; under a UTF-8 locale the texts are UTF-8, and a
+    typed UTF-8 path holding 表 and ソ converts, its folders made with their UTF-8 names.
+    Windows (Wine's console): the texts read right at a console switched to UTF-8, a typed
+    path holding 表 converts, and a program alone on its console waits for Enter at the end."""
+    os.makedirs(r.host("tty", "表"))
+    with open(r.host("tty", "表/ソ.pcm"), "wb") as f:
+        f.write(PCM)
+    enter = b"\r" if r.windows else b"\n"
+    typed = lambda output: [r.typed("tty", "表/ソ.pcm") + enter, r.typed("tty", output) + enter]
+    if r.windows:
+        exe = "Z:" + os.path.abspath(r.program).replace("/", "\\")
+        runs = (("a UTF-8 console", [r.wine, "cmd", "/c", "chcp 65001 & " + exe], os.environ, "utf-8",
+                 typed("ソ/表1/表.wav"), DONE, "ソ/表1/表.wav", False),
+                ("its own console", [r.wine, r.program], os.environ, "utf-8",
+                 typed("ソ/表2/表.wav"), DONE, "ソ/表2/表.wav", True))
+    else:
+        runs = (("the C locale", [r.program], r.locale_env("C"), "cp932",
+                 [b"\x04", r.typed("tty", "new/out.wav") + enter], NO_INPUT, "new/out.wav", False),
+                ("the C.UTF-8 locale", [r.program], r.locale_env("C.UTF-8"), "utf-8",
+                 typed("ソ/表/表.wav"), DONE, "ソ/表/表.wav", False))
+    for name, command, env, encoding, answers, result, output, waits in runs:
+        after = (result.encode(encoding)) if waits else None
+        ok, running, seen, code = drive_terminal(command, env, answers, after)
+        texts_seen = all(t.encode(encoding) in seen for t in (BANNER, "出力ファイル名を名を", "..." + result))
+        path = r.host("tty", output)
+        got = open(path, "rb").read() if os.path.isfile(path) else None
+        want = wav_file(PCM) if result == DONE else None
+        r.check(f"terminal, {name}", ok and texts_seen and code == exit_status(result) and running == waits
+                and got == want and os.path.isdir(os.path.dirname(path)),
+                f"prompts first {ok}, texts {texts_seen}, exit {code}, waited {running}, "
+                f"output {got is not None}, screen {seen!r}")
 
 
 def main():
@@ -401,8 +472,7 @@ def main():
     try:
         cases(r)
         sample_case(r)
-        if not r.windows:
-            terminal_case(r)
+        terminal_cases(r)
     finally:
         if not args.root:
             for dirpath, dirnames, _ in os.walk(r.root):
