@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Builds the release twice, from copies of the source in two folders, a second apart, and
+# compares the bytes of both exes, the zip and SHA256SUMS.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+work=$(mktemp -d /tmp/pcmconv_repro.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
+for copy in first second-copy; do
+    mkdir -p "$work/$copy"
+    git ls-files -z | xargs -0 cp --parents -t "$work/$copy"
+    for preset in mingw32 mingw64; do
+        (cd "$work/$copy" && cmake --preset "$preset" >/dev/null &&
+            cmake --build --preset "$preset" --target release -j "$(nproc)" >/dev/null)
+    done
+    sleep 1
+done
+passed=0
+failed=0
+for file in mingw32/pcmconv.exe mingw64/pcmconv.exe mingw32/pcmconv-1.00-win32.zip mingw32/SHA256SUMS; do
+    if cmp -s "$work/first/build/$file" "$work/second-copy/build/$file"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL $file differs between two builds"
+    fi
+done
+(cd "$work/first/build/mingw32" && sha256sum -c --quiet SHA256SUMS) && passed=$((passed + 1)) ||
+    { failed=$((failed + 1)); echo "FAIL SHA256SUMS does not match the zip"; }
+echo "reproducible release: $passed passed, $failed failed"
+[ "$failed" = 0 ]
