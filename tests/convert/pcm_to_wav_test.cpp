@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #if defined(__linux__)
 #include <sched.h>
@@ -133,14 +134,15 @@ TEST(ConvertPcmDataToWav, RefusesTheInputAsOutput) {
     const Bytes pcm = PatternBytes(100);
     WriteFileBytes(folder.Path("in.pcm"), pcm);
     fs::create_hard_link(folder.Root() / "in.pcm", folder.Root() / "hard.pcm");
-    fs::create_symlink(folder.Root() / "in.pcm", folder.Root() / "link.pcm");
-    const std::string spellings[] = {
+    std::error_code noLinks;  // a symbolic link where the system makes one
+    fs::create_symlink(folder.Root() / "in.pcm", folder.Root() / "link.pcm", noLinks);
+    std::vector<std::string> spellings = {
         folder.Path("in.pcm"),
         (folder.Root() / "." / "in.pcm").string(),
         (folder.Root() / "sub" / ".." / "in.pcm").string(),
         folder.Path("hard.pcm"),
-        folder.Path("link.pcm"),
     };
+    if (!noLinks) spellings.push_back(folder.Path("link.pcm"));
     for (const std::string& output : spellings) {
         EXPECT_STREQ(ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), output.c_str()),
                      texts::TEXT_RESULT_SAME_FILE) << output;

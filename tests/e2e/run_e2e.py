@@ -434,11 +434,17 @@ def terminal_cases(r):
     with open(r.host("tty", "表/ソ.pcm"), "wb") as f:
         f.write(PCM)
     enter = b"\r" if r.windows else b"\n"
-    typed = lambda output: [r.typed("tty", "表/ソ.pcm") + enter, r.typed("tty", output) + enter]
+    typed = lambda output, input="表/ソ.pcm": [r.typed("tty", input) + enter, r.typed("tty", output) + enter]
     if r.windows:
         exe = "Z:" + os.path.abspath(r.program).replace("/", "\\")
-        runs = (("a UTF-8 console", [r.wine, "cmd", "/c", "chcp 65001 & " + exe], os.environ, "utf-8",
+        utf8_console = [r.wine, "cmd", "/c", "chcp 65001 & " + exe]
+        with open(r.host("tty", "cafe.pcm"), "wb") as f:
+            f.write(PCM)
+        # é has no code page 932 form: a best-fit "e" would name cafe.pcm, another file.
+        runs = (("a UTF-8 console", utf8_console, os.environ, "utf-8",
                  typed("ソ/表1/表.wav"), DONE, "ソ/表1/表.wav", False),
+                ("a look-alike refused", utf8_console, os.environ, "utf-8",
+                 typed("new/out.wav", "café.pcm"), NO_INPUT, "new/out.wav", False),
                 ("its own console", [r.wine, r.program], os.environ, "utf-8",
                  typed("ソ/表2/表.wav"), DONE, "ソ/表2/表.wav", True))
     else:
@@ -459,6 +465,38 @@ def terminal_cases(r):
                 f"output {got is not None}, screen {seen!r}")
 
 
+def large_case(r):
+    """A file past 4 GiB converts byte-exact: positions past 2^31 and 2^32 and the last block,
+    which a 32-bit process gets wrong first."""
+    length = 4 * 2**30 + 300001
+    if shutil.disk_usage(r.root).free < length + 2**30:
+        print(f"skipped: a file past 4 GiB (needs 5 GiB free in {r.root})")
+        return
+    os.makedirs(r.host("large"))
+    pcm, wav = r.host("large", "big.pcm"), r.host("large", "big.wav")
+    marks = (2**31 - 8, 2**32 - 8, length - 40)
+    with open(pcm, "wb") as f:
+        f.write(pcm_file(b"", size_field=(length + 16) % 2**32))
+        f.truncate(length)  # sparse
+        for mark in marks:
+            f.seek(mark)
+            f.write(b"marked bytes past a boundary " + bytes(range(11)))
+    status, _, _ = r.run(r.typed_line("large", "big.pcm") + r.typed_line("large", "big.wav"))
+    size = os.path.getsize(wav) if os.path.exists(wav) else None
+    same = False
+    if size:
+        with open(pcm, "rb") as i, open(wav, "rb") as o:
+            same = o.read(44) == wav_file(i.read(28))
+            for mark in marks:
+                i.seek(mark - 64)
+                o.seek(mark + 16 - 64)
+                same = same and i.read(128) == o.read(128)
+        os.remove(wav)
+    os.remove(pcm)
+    r.check("a file past 4 GiB converts byte-exact", status == 21 and size == length + 16 and same,
+            f"exit {status}, size {size}, header and marks alike {same}")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
@@ -467,12 +505,15 @@ def main():
     parser.add_argument("--root", help="scratch folder (with --wine: the folder the drive maps)")
     parser.add_argument("--holder", help="Windows program that holds a file open (with --wine)")
     parser.add_argument("--user-prefix", help="Wine prefix of uid 65534 (with --wine)")
+    parser.add_argument("--large", action="store_true", help="also convert a file past 4 GiB")
     args = parser.parse_args()
     r = Runner(args)
     try:
         cases(r)
         sample_case(r)
         terminal_cases(r)
+        if args.large:
+            large_case(r)
     finally:
         if not args.root:
             for dirpath, dirnames, _ in os.walk(r.root):

@@ -1,15 +1,39 @@
 #!/usr/bin/env python3
 """Checks a built pcmconv.exe: its PE kind (PE32 or PE32+), that it imports only DLLs that
-Windows ships, and its version record, read back with windres.
+Windows ships (and the 32-bit one only functions that Windows XP SP3 has), and its version
+record, read back with windres.
 
   check_exe.py EXE {pe32|pe32+} TOOL_PREFIX   (e.g. i686-w64-mingw32)
 """
 
+import re
 import struct
 import subprocess
 import sys
 
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ucrtbase.dll"}
+# What the 32-bit exe may import: each of these is in Windows XP SP3. KERNEL32: minimum
+# supported client Windows 2000 or XP (GetConsoleProcessList) in Microsoft's documentation.
+# msvcrt: functions of the Visual C++ 6 run time that XP's msvcrt.dll exports. A new import
+# is a decision: check it before it goes on the list.
+XP_SP3_IMPORTS = {
+    "kernel32.dll": set("""
+        CloseHandle CreateDirectoryA CreateFileA CreateSemaphoreW DeleteCriticalSection
+        EnterCriticalSection ExitProcess FreeLibrary GetACP GetConsoleMode GetConsoleProcessList
+        GetCurrentThreadId GetFileInformationByHandle GetFileSize GetLastError GetModuleHandleA
+        GetModuleHandleW GetProcAddress GetStartupInfoA GetStdHandle GlobalAlloc GlobalFree
+        GlobalHandle InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA
+        LoadLibraryW MultiByteToWideChar ReadConsoleW ReleaseSemaphore SetConsoleCtrlHandler
+        SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue TlsSetValue
+        VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteConsoleW""".split()),
+    "msvcrt.dll": set("""
+        __getmainargs __initenv __mb_cur_max __p__acmdln __p__commode __p__fmode __set_app_type
+        __setusermatherr _amsg_exit _cexit _close _errno _filelengthi64 _fileno _fsopen
+        _get_osfhandle _initterm _iob _onexit _read _setmode abort atoi calloc clearerr exit
+        fclose ferror fflush fgetpos fprintf fputc fputs fread free fsetpos fwrite getc
+        localeconv malloc memchr memcmp memcpy memmove memset putc realloc setlocale setvbuf
+        signal strchr strcmp strerror strlen strncmp strncpy ungetc vfprintf wcslen""".split()),
+}
 EXPECTED_VALUES = {
     "FileVersion": '"1.000.2556"',
     "ProductVersion": '"1.00"',
@@ -36,9 +60,21 @@ def main():
         problems.append(f"PE kind {pe_kind(exe)}, want {kind}")
 
     dump = subprocess.run([prefix + "-objdump", "-p", exe], capture_output=True, text=True).stdout
-    dlls = {line.split(":", 1)[1].strip().lower() for line in dump.splitlines() if "DLL Name:" in line}
+    imports = []
+    for line in dump.splitlines():
+        if "DLL Name:" in line:
+            dll = line.split(":", 1)[1].strip().lower()
+            imports.append((dll, None))
+        elif imports and re.fullmatch(r"\s+[0-9a-f]+\s+\d+\s+\S+", line):
+            imports.append((dll, line.split()[-1]))
+    dlls = {dll for dll, _ in imports}
     if not dlls or not dlls <= SYSTEM_DLLS:
         problems.append(f"imports {sorted(dlls)}")
+    if kind == "pe32":
+        newer = [f"{dll}!{name}" for dll, name in imports
+                 if name and name not in XP_SP3_IMPORTS.get(dll, ())]
+        if newer or len(imports) == len(dlls):
+            problems.append(f"imports beyond Windows XP SP3: {newer or 'none read'}")
 
     record = subprocess.run([prefix + "-windres", "-i", exe, "-O", "rc"], capture_output=True,
                             text=True).stdout

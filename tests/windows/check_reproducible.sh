@@ -5,13 +5,17 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 work=$(mktemp -d /tmp/pcmconv_repro.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
+# The copies have no history: the zip takes the commit's time from here. The exes are built
+# without it, as a plain build is.
+epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
+unset SOURCE_DATE_EPOCH
 for copy in first second-copy; do
     mkdir -p "$work/$copy"
     git ls-files -z | xargs -0 cp --parents -t "$work/$copy"
     for preset in mingw32 mingw64; do
         (cd "$work/$copy" && cmake --preset "$preset" >/dev/null &&
-            cmake --build --preset "$preset" --target release -j "$(nproc)" >/dev/null)
+            cmake --build --preset "$preset" -j "$(nproc)" >/dev/null &&
+            SOURCE_DATE_EPOCH=$epoch cmake --build --preset "$preset" --target release >/dev/null)
     done
     sleep 1
 done
