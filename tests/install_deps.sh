@@ -20,7 +20,7 @@ apt-get install -y --no-install-recommends \
   clang libclang-rt-14-dev \
   g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 \
   g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 \
-  wine64 locales util-linux binutils-mingw-w64-i686 zip
+  wine64 locales util-linux
 # The 32-bit exe runs under Wine's 32-bit loader, its i386 code emulated by qemu-user. Where
 # either cannot be had, the Windows suite reports the 32-bit runs as skipped.
 apt-get install -y --no-install-recommends wine32:i386 ||
