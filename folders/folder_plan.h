@@ -22,9 +22,8 @@ struct FolderPlan {
 // Room a plan needs for the components of a path of `pathLength` bytes.
 constexpr std::size_t FolderComponentCapacity(std::size_t pathLength) { return pathLength / 2 + 1; }
 // Room a prefix of such a path needs, its terminating zero byte included: a prefix is at
-// most one byte longer than its path ("C:" and 252 "/" and a name give "C:\\", the 252 "/"
-// and "\\").
-constexpr std::size_t FolderPrefixCapacity(std::size_t pathLength) { return pathLength + 2; }
+// most two bytes longer than its path, as "\\" + "/a/" + "\\" for "/a/".
+constexpr std::size_t FolderPrefixCapacity(std::size_t pathLength) { return pathLength + 3; }
 
 // Splits `path` into its drive text, root and folder components, walking it character by
 // character in `codePage` so that the second byte of a two-byte character is never a

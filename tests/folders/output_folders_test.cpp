@@ -93,10 +93,10 @@ TEST(PrepareOutputFolders, LongestPaths) {
     EXPECT_EQ(prefixes.front(), "\\a\\");
     EXPECT_EQ(prefixes.back(), deep);
 
-    // The longest prefix there is, one byte past its path, is passed on whole; built in
+    // The longest prefix there is, two bytes past its path, is passed on whole; built in
     // working memory of exactly its size, so the sanitizer build sees any byte past it.
-    const Bytes slashes = "C:" + Bytes(252, '/') + "x";
-    EXPECT_EQ(FoldersAskedFor(slashes, 932), std::vector<Bytes>{"C:\\" + Bytes(252, '/') + "\\"});
+    const Bytes longest = "/" + Bytes(253, 'a') + "/";
+    EXPECT_EQ(FoldersAskedFor(longest, 932), std::vector<Bytes>{"\\" + longest + "\\"});
 }
 
 // The folders are made where the output goes; a separator of either kind works.
