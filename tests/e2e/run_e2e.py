@@ -249,14 +249,13 @@ def first_difference(a, b):
 
 def cases(r):
     # The dialogue speaks the locale's encoding on Linux; the exit status is the same in all.
-    for locale in ("C", "C.UTF-8", "sjis"):
-        for lines, files, result in ((["in.pcm", "out.wav"], {"in.pcm": PCM}, DONE),
-                                     (["missing.pcm", "out.wav"], {}, NO_INPUT),
-                                     (["in.pcm", "in.pcm"], {"in.pcm": PCM}, SAME_FILE)):
-            r.case(f"{result} under the {locale} locale", lines, files=files, result=result,
-                   locale=locale, posix_only=True)
-    r.case("converts, CR LF lines from a file", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
-           expect_files={"out.wav": wav_file(PCM), "in.pcm": PCM})
+    for locale in ("C",) if r.windows else ("C", "C.UTF-8", "sjis"):
+        r.case(f"converts, CR LF lines from a file ({locale})", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
+               expect_files={"out.wav": wav_file(PCM), "in.pcm": PCM}, locale=locale)
+        r.case(f"missing input: folder still made ({locale})", ["missing.pcm", "new/out.wav"],
+               result=NO_INPUT, expect_folders=["new"], absent=["new/out.wav"], locale=locale)
+        r.case(f"same file refused ({locale})", ["in.pcm", "in.pcm"], files={"in.pcm": PCM},
+               result=SAME_FILE, expect_files={"in.pcm": PCM}, locale=locale)
     r.case("converts, lines from a pipe", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
            expect_files={"out.wav": wav_file(PCM)}, via_pipe=True)
     r.case("LF lines and no final line end",
@@ -271,16 +270,12 @@ def cases(r):
     r.case("empty standard input, pipe", stdin=b"", result=NO_INPUT, via_pipe=True)
     r.case("one line only: the output path stays empty",
            stdin=lambda r, c: r.typed(c, "in.pcm"), files={"in.pcm": PCM}, result=WRITE_FAILED)
-    r.case("missing input: folder still made", ["missing.pcm", "new/out.wav"],
-           result=NO_INPUT, expect_folders=["new"], absent=["new/out.wav"])
     r.case("input path names a folder", ["dir.pcm", "out.wav"], folders=["dir.pcm"],
            files={"out.wav": b"keep"}, result=NO_INPUT, expect_files={"out.wav": b"keep"})
     r.case("folder chain made from nothing", ["in.pcm", "a/b/c/d/out.wav"], files={"in.pcm": PCM},
            expect_files={"a/b/c/d/out.wav": wav_file(PCM)})
     r.case("existing folders change nothing", ["in.pcm", "a/b/out.wav"], files={"in.pcm": PCM, "a/b/keep": b"k"},
            folders=["a/b"], expect_files={"a/b/out.wav": wav_file(PCM), "a/b/keep": b"k"})
-    r.case("same file refused", ["in.pcm", "in.pcm"], files={"in.pcm": PCM}, result=SAME_FILE,
-           expect_files={"in.pcm": PCM})
     r.case("same file through another spelling", ["in.pcm", "sub/../in.pcm"], folders=["sub"],
            files={"in.pcm": PCM}, result=SAME_FILE, expect_files={"in.pcm": PCM})
     r.case("same file through other letter case", ["in.pcm", "IN.PCM"], files={"in.pcm": PCM},

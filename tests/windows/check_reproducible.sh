@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the release twice, from copies of the source in two folders, a second apart, and
-# compares the bytes of both exes, the zip and SHA256SUMS.
+# compares the bytes of both exes, the zip and SHA256SUMS; checks what the zip holds.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 work=$(mktemp -d /tmp/pcmconv_repro.XXXXXX)
@@ -29,7 +29,9 @@ for file in mingw32/pcmconv.exe mingw64/pcmconv.exe mingw32/pcmconv-1.00-win32.z
         echo "FAIL $file differs between two builds"
     fi
 done
-(cd "$work/first/build/mingw32" && sha256sum -c --quiet SHA256SUMS) && passed=$((passed + 1)) ||
-    { failed=$((failed + 1)); echo "FAIL SHA256SUMS does not match the zip"; }
+(cd "$work/first/build/mingw32" && sha256sum -c --quiet SHA256SUMS &&
+    [ "$(python3 -c 'import zipfile; print(*zipfile.ZipFile("pcmconv-1.00-win32.zip").namelist())')" = \
+      "pcmconv.exe README.md LICENSE" ]) && passed=$((passed + 1)) ||
+    { failed=$((failed + 1)); echo "FAIL the zip does not hold pcmconv.exe, README.md, LICENSE or match SHA256SUMS"; }
 echo "reproducible release: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows programs with mingw-w64: the release exes (32-bit, the one we ship, and
-# 64-bit) and for each the unit tests and test helpers. Checks the exes, the release zip and
-# that two builds give the same bytes, then runs the whole suite under Wine with code page
+# 64-bit) and for each the unit tests and test helpers. Checks the exes, and that two builds
+# give the same exes and release zip, then runs the whole suite under Wine with code page
 # 932 against both: the unit tests through CTest and the end-to-end cases on a mapped drive,
 # and with the 32-bit exe a file past 4 GiB. The 32-bit programs run under Wine's 32-bit
 # loader with i386 emulated by qemu-user; where that cannot run, those runs are reported as
@@ -33,16 +33,8 @@ for preset in mingw32 mingw64 mingw32-tests mingw64-tests; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
 done
-cmake --build --preset mingw32 --target release >/dev/null
 python3 tests/windows/check_exe.py build/mingw32/pcmconv.exe pe32 i686-w64-mingw32
 python3 tests/windows/check_exe.py build/mingw64/pcmconv.exe pe32+ x86_64-w64-mingw32
-python3 - <<'PY'
-import sys, zipfile
-names = zipfile.ZipFile("build/mingw32/pcmconv-1.00-win32.zip").namelist()
-ok = names == ["pcmconv.exe", "README.md", "LICENSE"]
-print(f"package {names}: {int(ok)} passed, {int(not ok)} failed")
-sys.exit(0 if ok else 1)
-PY
 bash tests/windows/check_reproducible.sh
 
 echo "== Wine set-up (code page 932)"
