@@ -232,19 +232,18 @@ TEST(ConvertPcmDataToWav, InputsWhoseLengthIsNotTheirContent) {
 // one, and are two files all the same.
 TEST(ConvertPcmDataToWav, SameInodeNumberOnTwoFileSystems) {
     ScratchFolder folder;
-    const std::string a = folder.Path("a"), b = folder.Path("b");
-    fs::create_directory(a);
-    fs::create_directory(b);
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+    const std::string a = folder.Path("a"), b = folder.Path("b"), in = a + "/in", out = b + "/out";
+    if (!fs::create_directory(a) || !fs::create_directory(b) || unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount("t", a.c_str(), "tmpfs", 0, nullptr) != 0 || mount("t", b.c_str(), "tmpfs", 0, nullptr) != 0) {
         GTEST_SKIP() << "needs mounts of its own (root)";
     }
-    WriteFileBytes(a + "/in.pcm", PatternBytes(100));
-    WriteFileBytes(b + "/out.wav", "old");
-    struct stat in, out;
-    const bool shared = stat((a + "/in.pcm").c_str(), &in) == 0 &&
-                        stat((b + "/out.wav").c_str(), &out) == 0 && in.st_ino == out.st_ino;
-    const std::string result = ConvertPcmDataToWav((a + "/in.pcm").c_str(), (b + "/out.wav").c_str());
+    WriteFileBytes(in, PatternBytes(100));
+    WriteFileBytes(out, "old");
+    struct stat inInfo, outInfo;
+    const bool shared = stat(in.c_str(), &inInfo) == 0 && stat(out.c_str(), &outInfo) == 0 &&
+                        inInfo.st_ino == outInfo.st_ino;
+    const std::string result = ConvertPcmDataToWav(in.c_str(), out.c_str());
     umount2(a.c_str(), MNT_DETACH);
     umount2(b.c_str(), MNT_DETACH);
     if (!shared) GTEST_SKIP() << "the two files got different inode numbers";

@@ -256,9 +256,7 @@ def cases(r):
                result=NO_INPUT, expect_folders=["new"], absent=["new/out.wav"], locale=locale)
         r.case(f"same file refused ({locale})", ["in.pcm", "in.pcm"], files={"in.pcm": PCM},
                result=SAME_FILE, expect_files={"in.pcm": PCM}, locale=locale)
-    r.case("converts, lines from a pipe", ["in.pcm", "out.wav"], files={"in.pcm": PCM},
-           expect_files={"out.wav": wav_file(PCM)}, via_pipe=True)
-    r.case("LF lines and no final line end",
+    r.case("converts, LF lines and no final line end from a pipe", via_pipe=True,
            stdin=lambda r, c: r.typed(c, "in.pcm") + b"\n" + r.typed(c, "out.wav"),
            files={"in.pcm": PCM}, expect_files={"out.wav": wav_file(PCM)})
     short = b"RIFF\x30\x01"
