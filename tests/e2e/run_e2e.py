@@ -400,19 +400,17 @@ def drive_terminal(command, env, answers, enter_after=None):
     for count, answer in enumerate(answers, 1):
         ok = read_until(lambda: seen.count(label) >= count) and ok
         os.write(fd, answer)
-    done, status = 0, 0
+    alive = lambda: os.waitid(os.P_PID, pid, os.WEXITED | os.WNOHANG | os.WNOWAIT) is None
+    running = False
     if enter_after:
         read_until(lambda: enter_after in seen)
         time.sleep(1)
-        done, status = os.waitpid(pid, os.WNOHANG)
+        running = alive()
         os.write(fd, b"\r")
-    running = bool(enter_after) and not done
     read_until(lambda: False, 15)
-    if not done:
-        done, status = os.waitpid(pid, os.WNOHANG)
-    if not done:
+    if alive():
         os.kill(pid, 9)
-        _, status = os.waitpid(pid, 0)
+    _, status = os.waitpid(pid, 0)
     os.close(fd)
     return ok, running, seen, os.waitstatus_to_exitcode(status)
 
