@@ -19,13 +19,13 @@ int NextTypedByte(LineInput& input) {
             input.bytesOnly = true;
             return NextByte(input);
         }
-        input.typedAt = 0;
-        input.typedLength = got > 0 ? static_cast<std::size_t>(got) : 0;
         if (got == CONSOLE_LINE_REFUSED) {
             input.lineRefused = true;
             return '\n';
         }
         if (got == 0) return EOF;
+        input.typedAt = 0;
+        input.typedLength = static_cast<std::size_t>(got);
     }
     return static_cast<unsigned char>(input.typed[input.typedAt++]);
 }

@@ -196,16 +196,12 @@ bool PlatformWriteConsoleText(std::FILE* stream, const char* text) {
     if (PlatformAnsiCodePage() != 65001) return false;
     static const iconv_t decoder = iconv_open("UTF-8", "CP932");
     if (decoder == reinterpret_cast<iconv_t>(-1)) return false;
-    char in[256];
-    char out[4 * sizeof in];
-    const std::size_t length = std::strlen(text);
-    if (length >= sizeof in) return false;
-    std::memcpy(in, text, length);
-    char* inAt = in;
+    // Code page 932 to UTF-8 is stateless, and iconv only reads its input.
+    char* inAt = const_cast<char*>(text);
+    std::size_t inLeft = std::strlen(text);
+    char out[1024];
     char* outAt = out;
-    std::size_t inLeft = length;
     std::size_t outLeft = sizeof out;
-    iconv(decoder, nullptr, nullptr, nullptr, nullptr);
     if (iconv(decoder, &inAt, &inLeft, &outAt, &outLeft) == static_cast<std::size_t>(-1)) return false;
     std::fwrite(out, 1, sizeof out - outLeft, stream);
     return true;
