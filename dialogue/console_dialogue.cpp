@@ -28,7 +28,7 @@ int RunConsoleDialogue() {
     const char* result = ConvertPcmDataToWav(inputPath.data(), outputPath.data());
 
     // The result line is one write: the lead and the result text together.
-    std::array<char, sizeof texts::TEXT_RESULT_LEAD + 64> resultLine{};
-    std::snprintf(resultLine.data(), resultLine.size(), "%s%s", texts::TEXT_RESULT_LEAD, result);
-    return WriteConsoleText(stdout, console, resultLine.data());
+    char resultLine[sizeof texts::TEXT_RESULT_LEAD + 64] = {};
+    std::snprintf(resultLine, sizeof resultLine, "%s%s", texts::TEXT_RESULT_LEAD, result);
+    return WriteConsoleText(stdout, console, resultLine);
 }

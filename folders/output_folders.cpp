@@ -10,15 +10,10 @@
 namespace {
 
 unsigned g_pathCodePage = 0;
-bool (*g_createFolder)(const char* prefix) = PlatformCreateFolder;
 
 }  // namespace
 
 void SetPathCodePage(unsigned codePage) { g_pathCodePage = codePage; }
-
-void SetCreateFolderOperation(bool (*createFolder)(const char* prefix)) {
-    g_createFolder = createFolder != nullptr ? createFolder : PlatformCreateFolder;
-}
 
 void PrepareOutputFolders(const char* outputPath) {
     const std::string_view path(outputPath, std::strlen(outputPath));
@@ -32,6 +27,6 @@ void PrepareOutputFolders(const char* outputPath) {
     const FolderPlan plan = PlanOutputFolders(path, g_pathCodePage, components.get());
     for (std::size_t i = plan.firstMade; i < plan.componentCount; ++i) {
         ComposeFolderPrefix(path, plan, components.get(), i, prefix.get());
-        g_createFolder(prefix.get());
+        PlatformCreateFolder(prefix.get());
     }
 }

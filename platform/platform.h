@@ -1,7 +1,8 @@
 #pragma once
 // The services the converter takes from the operating system. platform_windows.cpp calls
 // Win32 and the Microsoft C runtime; platform_posix.cpp gives the same observable behaviour
-// on POSIX systems. Nothing above this layer includes an OS header.
+// on POSIX systems. Both define the services in the order of this header. Nothing above this
+// layer includes an OS header.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,17 +12,37 @@
 // is a separator like "/" (walking by characters, so the second byte of a two-byte
 // character is never one), and a folder is never opened as a file.
 
+// ---- Fault injection
+
+// The services a test can make fail. Each asks the hook before it touches the system.
+enum PlatformService {
+    SERVICE_ALLOCATE,       // PlatformAllocZeroed: refused as when no memory is left
+    SERVICE_OPEN,           // PlatformOpenStream, PlatformQueryFileLength: as a missing file
+    SERVICE_KERNEL_COPY,    // PlatformCopyInKernel: as where the kernel has no such copy
+    SERVICE_CREATE_FOLDER,  // PlatformCreateFolder: as a folder that cannot be made
+};
+// Called with the service and the path it is about to use (nullptr for memory); false fails
+// the call as the system would.
+using PlatformFaultHook = bool (*)(PlatformService service, const char* path);
+
+namespace platform_fault {
+inline PlatformFaultHook hook = nullptr;
+}
+// For tests: sets the hook; nullptr, the default, lets every call through.
+inline void PlatformSetFaultHook(PlatformFaultHook hook) { platform_fault::hook = hook; }
+// What each injectable service asks first.
+inline bool PlatformGranted(PlatformService service, const char* path) {
+    return platform_fault::hook == nullptr || platform_fault::hook(service, path);
+}
+
+// ---- Memory
+
 // Zero-filled working memory (GlobalAlloc with GMEM_ZEROINIT); nullptr when refused.
 void* PlatformAllocZeroed(std::size_t size);
 // Releases memory from PlatformAllocZeroed; nullptr is ignored.
 void PlatformFree(void* block);
-// Fault injection for tests: lets `grants` more allocations succeed, then refuses every one.
-// A negative count lifts the limit (the default).
-void PlatformLimitAllocations(long grants);
 
-// Fault injection for tests: refuses the `nth` file open from now on (streams and the length
-// query; 1 is the next), as for a file that is gone or locked at that moment. 0: none.
-void PlatformFailOpen(long nth);
+// ---- Files
 
 // Opens a file stream with a C mode string ("r", "rb", "wb", "ab", "a+b", "w+b"), sharing
 // allowed. A folder never opens, on any system, and no open waits for the other end of a
@@ -29,39 +50,52 @@ void PlatformFailOpen(long nth);
 std::FILE* PlatformOpenStream(const char* path, const char* mode);
 // Moves a stream to an absolute 64-bit offset; false on failure.
 bool PlatformSeekStream(std::FILE* stream, std::int64_t offset);
-
 // The length of an existing file, opened for reading only with sharing allowed; -1 when
 // it cannot be taken (missing, a folder, not readable).
 std::int64_t PlatformQueryFileLength(const char* path);
-
 // True when both paths name one existing file, however each is spelled: compares the
 // file's identity (device and inode; volume serial number and file index), never text.
 bool PlatformSameFile(const char* pathA, const char* pathB);
+// Copies up to `length` bytes of `source` from `offset` onto the end of `destination`
+// inside the kernel, where the system offers that. Returns how many bytes it copied: fewer
+// where the source ends, where an error stops it, or where no kernel copy exists (0); the
+// caller copies the rest through its own buffer, which also reports any error.
+std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
+                                  std::int64_t offset, std::int64_t length);
+
+// ---- Folders
 
 // Creates the one folder a prefix names ("\\" separators, a closing "\\" allowed) with
 // default security. Makes no missing parents. False when it was not made.
 bool PlatformCreateFolder(const char* prefix);
+
+// ---- Code page of typed paths
 
 // The system's ANSI code page (GetACP), the code page of typed paths.
 unsigned PlatformAnsiCodePage();
 // True when `byte` begins a two-byte character in `codePage`.
 bool PlatformIsLeadByte(unsigned codePage, unsigned char byte);
 
+// ---- Process and console
+
 // Makes a write past a file size limit, or to a closed pipe, fail with an error instead of
 // ending the process, so that the program reports it like any failed write.
 void PlatformSetUpProcess();
-
 // Standard streams: bytes pass unchanged (the dialogue does its own line-end handling),
 // standard output gets a 4096-byte buffer.
 void PlatformSetUpConsoleStreams();
 // True when the stream is an interactive console or terminal.
 bool PlatformIsConsole(std::FILE* stream);
 
-// Writes a console text (Shift_JIS bytes, "\n" line ends) to `stream` in the form its reader
-// needs where that is not the bytes themselves: under a UTF-8 locale (POSIX), UTF-8 with LF
-// line ends; at a Windows console, through its Unicode interface, whatever its code page.
-// False when the text is to go out as its own bytes, which the caller then writes.
-bool PlatformWriteConsoleText(std::FILE* stream, const char* text);
+// The most bytes a console text has in its own form (Shift_JIS, CR LF line ends). Both
+// platforms hold its converted form whole; a longer text is not converted.
+inline constexpr std::size_t CONSOLE_TEXT_SIZE = 512;
+// Writes a console text, given in its own form, in the form `stream`'s reader needs where
+// that is not those bytes: under a UTF-8 locale (POSIX), UTF-8 with LF line ends; at a
+// Windows console, through its Unicode interface, whatever its code page. False when the
+// bytes are to go out as they are (also for a text longer than CONSOLE_TEXT_SIZE), which the
+// caller then writes.
+bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t length);
 
 // PlatformReadConsoleLine results besides a length.
 inline constexpr long CONSOLE_LINE_NONE = -1;     // no console line: read the stream's bytes
@@ -77,13 +111,3 @@ unsigned PlatformConsoleProcessCount();
 // Waits until Enter is pressed at the console. Should the console close first, the process
 // ends there with `status` as its exit status.
 void PlatformWaitForEnter(int status);
-
-// Copies up to `length` bytes of `source` from `offset` onto the end of `destination`
-// inside the kernel, where the system offers that. Returns how many bytes it copied: fewer
-// where the source ends, where an error stops it, or where no kernel copy exists (0); the
-// caller copies the rest through its own buffer, which also reports any error.
-std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
-                                  std::int64_t offset, std::int64_t length);
-// For tests and measurements: false makes PlatformCopyInKernel copy nothing, so every byte
-// goes through the caller's buffer. On by default.
-void PlatformEnableKernelCopy(bool enabled);

@@ -21,13 +21,6 @@
 
 namespace {
 
-long g_allocationGrants = -1;
-long g_failOpen = 0;
-bool g_kernelCopy = true;
-
-// Fault injection: false for the one open PlatformFailOpen chose.
-bool OpenGranted() { return g_failOpen <= 0 || --g_failOpen != 0; }
-
 bool IsFolder(int fd) {
     struct stat info;
     return fstat(fd, &info) == 0 && S_ISDIR(info.st_mode);
@@ -109,19 +102,14 @@ unsigned CodePageOfLocale() {
 }  // namespace
 
 void* PlatformAllocZeroed(std::size_t size) {
-    if (g_allocationGrants == 0) return nullptr;
-    if (g_allocationGrants > 0) --g_allocationGrants;
+    if (!PlatformGranted(SERVICE_ALLOCATE, nullptr)) return nullptr;
     return std::calloc(size == 0 ? 1 : size, 1);
 }
 
 void PlatformFree(void* block) { std::free(block); }
 
-void PlatformLimitAllocations(long grants) { g_allocationGrants = grants < 0 ? -1 : grants; }
-
-void PlatformFailOpen(long nth) { g_failOpen = nth; }
-
 std::FILE* PlatformOpenStream(const char* path, const char* mode) {
-    if (!OpenGranted()) return nullptr;
+    if (!PlatformGranted(SERVICE_OPEN, path)) return nullptr;
     const int flags = OpenFlags(mode);
     const NativePath native = ToNativePath(path);
     if (flags < 0 || !native) return nullptr;
@@ -143,7 +131,7 @@ bool PlatformSeekStream(std::FILE* stream, std::int64_t offset) {
 }
 
 std::int64_t PlatformQueryFileLength(const char* path) {
-    if (!OpenGranted()) return -1;
+    if (!PlatformGranted(SERVICE_OPEN, path)) return -1;
     const NativePath native = ToNativePath(path);
     if (!native) return -1;
     const int fd = OpenWithoutWaiting(native.get(), O_RDONLY);
@@ -164,59 +152,10 @@ bool PlatformSameFile(const char* pathA, const char* pathB) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-bool PlatformCreateFolder(const char* prefix) {
-    const NativePath native = ToNativePath(prefix);
-    return native && mkdir(native.get(), 0777) == 0;
-}
-
-unsigned PlatformAnsiCodePage() {
-    static const unsigned codePage = CodePageOfLocale();
-    return codePage;
-}
-
-bool PlatformIsLeadByte(unsigned codePage, unsigned char byte) {
-    if (codePage != 932) return false;
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-void PlatformSetUpProcess() {
-    std::signal(SIGXFSZ, SIG_IGN);
-    std::signal(SIGPIPE, SIG_IGN);
-}
-
-void PlatformSetUpConsoleStreams() {
-    static char outputBuffer[4096];
-    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
-}
-
-bool PlatformIsConsole(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
-
-bool PlatformWriteConsoleText(std::FILE* stream, const char* text) {
-    // Under any other locale the texts go out as the Windows program writes them.
-    if (PlatformAnsiCodePage() != 65001) return false;
-    static const iconv_t decoder = iconv_open("UTF-8", "CP932");
-    if (decoder == reinterpret_cast<iconv_t>(-1)) return false;
-    // Code page 932 to UTF-8 is stateless, and iconv only reads its input.
-    char* inAt = const_cast<char*>(text);
-    std::size_t inLeft = std::strlen(text);
-    char out[1024];
-    char* outAt = out;
-    std::size_t outLeft = sizeof out;
-    if (iconv(decoder, &inAt, &inLeft, &outAt, &outLeft) == static_cast<std::size_t>(-1)) return false;
-    std::fwrite(out, 1, sizeof out - outLeft, stream);
-    return true;
-}
-
-long PlatformReadConsoleLine(std::FILE*, char*, std::size_t) { return CONSOLE_LINE_NONE; }
-
-unsigned PlatformConsoleProcessCount() { return 0; }
-
-void PlatformWaitForEnter(int) {}
-
 std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
                                   std::int64_t offset, std::int64_t length) {
 #if defined(__linux__) && defined(SYS_copy_file_range)
-    if (!g_kernelCopy || std::fflush(destination) != 0) return 0;
+    if (!PlatformGranted(SERVICE_KERNEL_COPY, nullptr) || std::fflush(destination) != 0) return 0;
     const int in = fileno(source);
     const int out = fileno(destination);
     // copy_file_range refuses an O_APPEND target: lift the flag for the copy and write at
@@ -245,4 +184,62 @@ std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
 #endif
 }
 
-void PlatformEnableKernelCopy(bool enabled) { g_kernelCopy = enabled; }
+bool PlatformCreateFolder(const char* prefix) {
+    if (!PlatformGranted(SERVICE_CREATE_FOLDER, prefix)) return false;
+    const NativePath native = ToNativePath(prefix);
+    return native && mkdir(native.get(), 0777) == 0;
+}
+
+unsigned PlatformAnsiCodePage() {
+    static const unsigned codePage = CodePageOfLocale();
+    return codePage;
+}
+
+bool PlatformIsLeadByte(unsigned codePage, unsigned char byte) {
+    if (codePage != 932) return false;
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+void PlatformSetUpProcess() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+void PlatformSetUpConsoleStreams() {
+    // POSIX streams never translate line ends; only the buffer is set.
+    static char outputBuffer[4096];
+    std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+}
+
+bool PlatformIsConsole(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t length) {
+    // Under any other locale the texts go out as the Windows program writes them.
+    if (PlatformAnsiCodePage() != 65001 || length > CONSOLE_TEXT_SIZE) return false;
+    static const iconv_t decoder = iconv_open("UTF-8", "CP932");
+    if (decoder == reinterpret_cast<iconv_t>(-1)) return false;
+    // Code page 932 to UTF-8 is stateless, and iconv only reads its input.
+    char* inAt = const_cast<char*>(bytes);
+    std::size_t inLeft = length;
+    char utf8[3 * CONSOLE_TEXT_SIZE];  // three bytes of UTF-8 at most for each byte
+    char* outAt = utf8;
+    std::size_t outLeft = sizeof utf8;
+    if (iconv(decoder, &inAt, &inLeft, &outAt, &outLeft) == static_cast<std::size_t>(-1)) return false;
+    // A terminal here ends its lines with LF alone.
+    const std::size_t converted = sizeof utf8 - outLeft;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < converted; ++i) {
+        if (utf8[i] != '\r' || i + 1 == converted || utf8[i + 1] != '\n') utf8[kept++] = utf8[i];
+    }
+    std::fwrite(utf8, 1, kept, stream);
+    return true;
+}
+
+// A POSIX terminal gives typed bytes as they are: the caller reads the stream.
+long PlatformReadConsoleLine(std::FILE*, char*, std::size_t) { return CONSOLE_LINE_NONE; }
+
+// No POSIX terminal is a window that closes when the program ends: nothing waits.
+unsigned PlatformConsoleProcessCount() { return 0; }
+
+// Never called here: PlatformConsoleProcessCount is always 0.
+void PlatformWaitForEnter(int) {}

@@ -13,12 +13,6 @@
 
 namespace {
 
-long g_allocationGrants = -1;
-long g_failOpen = 0;
-
-// Fault injection: false for the one open PlatformFailOpen chose.
-bool OpenGranted() { return g_failOpen <= 0 || --g_failOpen != 0; }
-
 HANDLE OpenForQuery(const char* path, DWORD access) {
     // Ask for no more than the query needs and let every other user keep the file open.
     return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -41,8 +35,7 @@ BOOL WINAPI EndWithStatus(DWORD) { ExitProcess(g_statusOnClose); }
 }  // namespace
 
 void* PlatformAllocZeroed(std::size_t size) {
-    if (g_allocationGrants == 0) return nullptr;
-    if (g_allocationGrants > 0) --g_allocationGrants;
+    if (!PlatformGranted(SERVICE_ALLOCATE, nullptr)) return nullptr;
     return GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size == 0 ? 1 : size);
 }
 
@@ -50,12 +43,8 @@ void PlatformFree(void* block) {
     if (block != nullptr) GlobalFree(GlobalHandle(block));
 }
 
-void PlatformLimitAllocations(long grants) { g_allocationGrants = grants < 0 ? -1 : grants; }
-
-void PlatformFailOpen(long nth) { g_failOpen = nth; }
-
 std::FILE* PlatformOpenStream(const char* path, const char* mode) {
-    if (!OpenGranted()) return nullptr;
+    if (!PlatformGranted(SERVICE_OPEN, path)) return nullptr;
     return _fsopen(path, mode, _SH_DENYNO);
 }
 
@@ -64,7 +53,7 @@ bool PlatformSeekStream(std::FILE* stream, std::int64_t offset) {
 }
 
 std::int64_t PlatformQueryFileLength(const char* path) {
-    if (!OpenGranted()) return -1;
+    if (!PlatformGranted(SERVICE_OPEN, path)) return -1;
     HANDLE file = OpenForQuery(path, GENERIC_READ);
     if (file == INVALID_HANDLE_VALUE) return -1;
     DWORD high = 0;
@@ -89,7 +78,14 @@ bool PlatformSameFile(const char* pathA, const char* pathB) {
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
-bool PlatformCreateFolder(const char* prefix) { return CreateDirectoryA(prefix, nullptr) != 0; }
+std::int64_t PlatformCopyInKernel(std::FILE*, std::FILE*, std::int64_t, std::int64_t) {
+    // No kernel copy here: the buffered copy is as fast as Windows file streams get.
+    return 0;
+}
+
+bool PlatformCreateFolder(const char* prefix) {
+    return PlatformGranted(SERVICE_CREATE_FOLDER, prefix) && CreateDirectoryA(prefix, nullptr) != 0;
+}
 
 unsigned PlatformAnsiCodePage() {
     static const unsigned codePage = GetACP();
@@ -101,7 +97,7 @@ bool PlatformIsLeadByte(unsigned codePage, unsigned char byte) {
 }
 
 void PlatformSetUpProcess() {
-    // Windows reports such writes as errors already.
+    // Nothing to do: Windows reports such writes as errors already.
 }
 
 void PlatformSetUpConsoleStreams() {
@@ -115,19 +111,12 @@ void PlatformSetUpConsoleStreams() {
 
 bool PlatformIsConsole(std::FILE* stream) { return ConsoleOf(stream) != nullptr; }
 
-bool PlatformWriteConsoleText(std::FILE* stream, const char* text) {
+bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t length) {
     HANDLE console = ConsoleOf(stream);
-    if (console == nullptr) return false;
-    // The console's own line end, then UTF-16 from the texts' code page.
-    char bytes[512];
-    std::size_t length = 0;
-    for (const char* at = text; *at != '\0' && length + 2 < sizeof bytes; ++at) {
-        if (*at == '\n') bytes[length++] = '\r';
-        bytes[length++] = *at;
-    }
-    wchar_t wide[sizeof bytes];
+    if (console == nullptr || length > CONSOLE_TEXT_SIZE) return false;
+    wchar_t wide[CONSOLE_TEXT_SIZE];  // one UTF-16 unit at most for each byte
     const int count = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length),
-                                          wide, static_cast<int>(sizeof bytes));
+                                          wide, static_cast<int>(std::size(wide)));
     if (count <= 0 || std::fflush(stream) != 0) return false;
     DWORD written = 0;
     return WriteConsoleW(console, wide, static_cast<DWORD>(count), &written, nullptr) != 0;
@@ -179,10 +168,3 @@ void PlatformWaitForEnter(int status) {
            typed[got - 1] != L'\n') {
     }
 }
-
-std::int64_t PlatformCopyInKernel(std::FILE*, std::FILE*, std::int64_t, std::int64_t) {
-    // The buffered copy is as fast as Windows file streams get.
-    return 0;
-}
-
-void PlatformEnableKernelCopy(bool) {}

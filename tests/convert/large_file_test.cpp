@@ -10,7 +10,7 @@
 
 #include "convert/file_probes.h"
 #include "convert/range_copier.h"
-#include "platform/platform.h"
+#include "injected_fault.h"
 #include "test_files.h"
 
 namespace {
@@ -49,7 +49,7 @@ TEST(LargeFile, PositionsPastFourGiB) {
                                       {marks[1] - 64, marks[1] + 64},
                                       {length - COPY_BLOCK_SIZE - 100, length}};
     for (bool kernel : {true, false}) {
-        PlatformEnableKernelCopy(kernel);
+        InjectedFault noKernelCopy(SERVICE_KERNEL_COPY, kernel ? 0 : 1, true);
         for (const auto& range : ranges) {
             const std::string out = folder.Path("out");
             EXPECT_EQ(CopyFileRange(range[0], range[1], in.c_str(), out.c_str(), COPY_RANGE_CREATE),
@@ -59,7 +59,6 @@ TEST(LargeFile, PositionsPastFourGiB) {
                 << "from " << range[0] << (kernel ? ", in the kernel" : ", buffered");
         }
     }
-    PlatformEnableKernelCopy(true);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -12,7 +13,7 @@
 #endif
 
 #include "convert/range_copier.h"
-#include "platform/platform.h"
+#include "injected_fault.h"
 #include "test_files.h"
 #include "texts/console_texts.h"
 
@@ -66,6 +67,12 @@ TEST(ConvertPcmDataToWav, AssemblesHeaderAndCopiesSamples) {
         {"size field with a line feed byte",
          PcmHeader(Bytes("\x36\x0A\x00\x00", 4), zero3, kFormatBlock),
          WavHeader(Bytes("\x36\x0A\x00\x00", 4), zero3, kFormatBlock, Bytes("\x0A\x0A\x00\x00", 4))},
+        {"data length of five hex digits",
+         PcmHeader(Bytes("\xCC\x86\x01\x00", 4), zero3, kFormatBlock),
+         WavHeader(Bytes("\xCC\x86\x01\x00", 4), zero3, kFormatBlock, Bytes("\xA0\x86\x01\x00", 4))},
+        {"size field below 44 wraps",
+         PcmHeader(Bytes("\x00\x00\x00\x00", 4), zero3, kFormatBlock),
+         WavHeader(Bytes("\x00\x00\x00\x00", 4), zero3, kFormatBlock, "\xD4\xFF\xFF\xFF")},
         // Shorter than 28 bytes: missing bytes read as zeros, the header keeps its layout.
         {"6 bytes", Bytes("ABCD\x30\x01", 6),
          WavHeader(Bytes("\x30\x01\x00\x00", 4), zero3, Bytes(16, '\0'), Bytes("\x04\x01\x00\x00", 4))},
@@ -78,27 +85,6 @@ TEST(ConvertPcmDataToWav, AssemblesHeaderAndCopiesSamples) {
         EXPECT_EQ(Hex(done.wav.substr(0, 48)), Hex(c.wav.substr(0, 48))) << c.name;
         EXPECT_TRUE(done.wav == c.wav) << c.name;
         EXPECT_TRUE(ReadFileBytes(folder.Path("in.pcm")) == c.pcm) << c.name << ": input unchanged";
-    }
-}
-
-// The size field, as stored, gives the data chunk length, as stored: less 44, modulo 2^32.
-TEST(ConvertPcmDataToWav, DataChunkLengthFromTheSizeField) {
-    const struct {
-        Bytes field;
-        Bytes dataLength;
-    } cases[] = {
-        {Bytes("\xCC\x86\x01\x00", 4), Bytes("\xA0\x86\x01\x00", 4)},
-        {Bytes("\x2C\x01\x00\x00", 4), Bytes("\x00\x01\x00\x00", 4)},
-        {Bytes("\x2C\x00\x10\x00", 4), Bytes("\x00\x00\x10\x00", 4)},
-        {Bytes("\x2C\x00\x00\x10", 4), Bytes("\x00\x00\x00\x10", 4)},
-        {Bytes("\x00\x00\x00\x00", 4), Bytes("\xD4\xFF\xFF\xFF", 4)},
-        {Bytes("\xFF\xFF\xFF\xFF", 4), Bytes("\xD3\xFF\xFF\xFF", 4)},
-    };
-    for (const auto& c : cases) {
-        ScratchFolder folder;
-        const Conversion done = Convert(folder, PcmHeader(c.field, Bytes(3, '\0'), kFormatBlock));
-        EXPECT_EQ(Hex(done.wav.substr(4, 4)), Hex(c.field));
-        EXPECT_EQ(Hex(done.wav.substr(40)), Hex(c.dataLength)) << Hex(c.field);
     }
 }
 
@@ -169,35 +155,38 @@ TEST(ConvertPcmDataToWav, OutputThatCannotBeWritten) {
 
 // Working memory refused at each copy in turn: never reported as a success.
 TEST(ConvertPcmDataToWav, NoBlockBufferIsAFailure) {
-    for (long grants : {0L, 1L, 2L}) {
+    for (long refused : {1L, 2L, 3L}) {
         ScratchFolder folder;
         WriteFileBytes(folder.Path("in.pcm"), PatternBytes(300));
-        PlatformLimitAllocations(grants);
-        const std::string result =
-            ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), folder.Path("out.wav").c_str());
-        PlatformLimitAllocations(-1);
-        EXPECT_EQ(result, texts::TEXT_RESULT_WRITE_FAILED) << grants;
+        InjectedFault noMemory(SERVICE_ALLOCATE, refused, true);
+        EXPECT_STREQ(ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), folder.Path("out.wav").c_str()),
+                     texts::TEXT_RESULT_WRITE_FAILED) << refused;
     }
 }
 
-// One open refused at each step in turn, as for a file that is gone or locked just then: a
-// refused input is a read failure, a refused output a write failure, never a success.
+// Each open refused in turn, as for a file that is gone or locked just then: the input
+// refused at its first open is a missing input, later a read failure; the output refused is
+// a write failure; never a success until no open is refused.
 TEST(ConvertPcmDataToWav, EachRefusedOpenIsAFailure) {
-    const char* const R = texts::TEXT_RESULT_READ_FAILED;
-    const char* const W = texts::TEXT_RESULT_WRITE_FAILED;
-    // The opens in order: the existence check, the output created, copy 4-8 (input, output),
-    // the size field, "WAVEfmt ", copy 9-28 (input, output), "data", the length probe, and
-    // the samples (input, output).
-    const char* const results[] = {texts::TEXT_RESULT_NO_INPUT, W, R, W, R, W, R, W, W, R, R, W};
-    for (long nth = 1; nth <= 12; ++nth) {
+    for (std::size_t nth = 1; nth < 50; ++nth) {
         ScratchFolder folder;
-        WriteFileBytes(folder.Path("in.pcm"), PatternBytes(300));
-        PlatformFailOpen(nth);
-        const std::string result =
-            ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), folder.Path("out.wav").c_str());
-        PlatformFailOpen(0);
-        EXPECT_EQ(result, results[nth - 1]) << "open " << nth;
+        const std::string in = folder.Path("in.pcm"), out = folder.Path("out.wav");
+        WriteFileBytes(in, PatternBytes(300));
+        InjectedFault refused(SERVICE_OPEN, static_cast<long>(nth));
+        const std::string result = ConvertPcmDataToWav(in.c_str(), out.c_str());
+        const std::vector<std::string>& opened = refused.Paths();
+        if (opened.size() < nth) {
+            EXPECT_EQ(result, texts::TEXT_RESULT_DONE) << "no open refused";
+            return;
+        }
+        const auto refusedAt = opened.begin() + static_cast<long>(nth) - 1;
+        const bool firstOfInput = std::find(opened.begin(), refusedAt, in) == refusedAt;
+        const char* expected = opened[nth - 1] == out ? texts::TEXT_RESULT_WRITE_FAILED
+                               : firstOfInput         ? texts::TEXT_RESULT_NO_INPUT
+                                                      : texts::TEXT_RESULT_READ_FAILED;
+        EXPECT_EQ(result, expected) << "open " << nth << ": " << opened[nth - 1];
     }
+    ADD_FAILURE() << "the conversion never ended without a refused open";
 }
 
 #if defined(__linux__)

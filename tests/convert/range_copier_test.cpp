@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/platform.h"
+#include <memory>
+
+#include "injected_fault.h"
 #include "test_files.h"
 
 namespace {
@@ -13,8 +15,8 @@ constexpr std::size_t kBlock = static_cast<std::size_t>(COPY_BLOCK_SIZE);
 // the block buffer alone.
 class CopyFileRangeTest : public ::testing::TestWithParam<bool> {
 protected:
-    void SetUp() override { PlatformEnableKernelCopy(GetParam()); }
-    void TearDown() override { PlatformEnableKernelCopy(true); }
+    std::unique_ptr<InjectedFault> noKernelCopy_ =
+        GetParam() ? nullptr : std::make_unique<InjectedFault>(SERVICE_KERNEL_COPY, 1, true);
 };
 INSTANTIATE_TEST_SUITE_P(KernelCopy, CopyFileRangeTest, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "InKernel" : "Buffered"; });
@@ -110,11 +112,9 @@ TEST_P(CopyFileRangeTest, Failures) {
               COPY_RANGE_NO_DESTINATION);
 
     // No block buffer: nothing is opened, so nothing is created.
-    PlatformLimitAllocations(0);
-    const int noBuffer =
-        CopyFileRange(0, 10, in.c_str(), folder.Path("never").c_str(), COPY_RANGE_APPEND);
-    PlatformLimitAllocations(-1);
-    EXPECT_EQ(noBuffer, COPY_RANGE_NO_BUFFER);
+    InjectedFault noMemory(SERVICE_ALLOCATE, 1);
+    EXPECT_EQ(CopyFileRange(0, 10, in.c_str(), folder.Path("never").c_str(), COPY_RANGE_APPEND),
+              COPY_RANGE_NO_BUFFER);
     EXPECT_FALSE(PathExists(folder.Path("never")));
 }
 

@@ -5,26 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "injected_fault.h"
 #include "platform/platform.h"
 #include "test_files.h"
 
 namespace {
 
-std::vector<Bytes> g_asked;
-
-bool RecordFolder(const char* prefix) {
-    g_asked.push_back(prefix);
-    return false;
-}
-
-// The folders PrepareOutputFolders asks the platform to create, in order.
+// The folders PrepareOutputFolders asks the platform to create, in order; none is made.
 std::vector<Bytes> FoldersAskedFor(const Bytes& path, unsigned codePage) {
-    g_asked.clear();
     SetPathCodePage(codePage);
-    SetCreateFolderOperation(RecordFolder);
+    InjectedFault noFolder(SERVICE_CREATE_FOLDER, 1, true);
     PrepareOutputFolders(path.c_str());
-    SetCreateFolderOperation(nullptr);
-    return g_asked;
+    return noFolder.Paths();
 }
 
 TEST(PrepareOutputFolders, AsksForEachFolderOutermostFirst) {
@@ -99,26 +91,23 @@ TEST(PrepareOutputFolders, LongestPaths) {
     EXPECT_EQ(FoldersAskedFor(longest, 932), std::vector<Bytes>{"\\" + longest + "\\"});
 }
 
-// The folders are made where the output goes; a separator of either kind works.
+// The folders are made where the output goes, a separator of either kind working; without
+// working memory none is made.
 TEST(PrepareOutputFolders, MakesEveryMissingFolder) {
     ScratchFolder folder;
     SetPathCodePage(PlatformAnsiCodePage());
     const std::string path = folder.Root().string() + "\\a\\b\\c\\out.wav";
+    for (long refused : {1L, 2L}) {
+        InjectedFault noMemory(SERVICE_ALLOCATE, refused, true);
+        PrepareOutputFolders(path.c_str());
+        EXPECT_FALSE(PathExists(folder.Path("a"))) << "allocation " << refused << " refused";
+    }
     PrepareOutputFolders(path.c_str());
     EXPECT_TRUE(PathExists(folder.Path("a/b/c")));
     // Existing folders: the same calls, all refused, nothing changes.
     WriteFileBytes(folder.Path("a/b/c/keep"), "k");
     PrepareOutputFolders(path.c_str());
     EXPECT_EQ(ReadFileBytes(folder.Path("a/b/c/keep")), "k");
-}
-
-TEST(PrepareOutputFolders, NoWorkingMemoryMakesNoFolder) {
-    for (long grants : {0L, 1L}) {
-        PlatformLimitAllocations(grants);
-        const std::vector<Bytes> asked = FoldersAskedFor("C:\\a\\b\\out.wav", 932);
-        PlatformLimitAllocations(-1);
-        EXPECT_TRUE(asked.empty()) << grants;
-    }
 }
 
 }  // namespace
