@@ -1,0 +1,122 @@
+"""The end-to-end cases, one row each, read by run_e2e.py.
+
+A row gives its folder (a short ASCII name of its own), what it shows, the lines typed, the
+files and folders before, the result text (and so the exit status and the console bytes) and
+the files and folders after. In a typed line {d} is the case's folder as a user types it
+(/tmp/.../id on Linux, T:\\id under Wine) and {u} the same with "/" separators; each line is
+followed by `end`. Paths in `before` and `after` are relative to the case's folder.
+"""
+
+from collections import namedtuple
+import os
+
+from files import (DIR, GONE, BIG_PCM, FIFO, PCM, SAMPLE, FifoReader, ReadOnly, ReadsAsWav,
+                   SparsePcm, pcm_file, wav_file)
+
+# The texts as the user reads them; the program writes them as code page 932 bytes.
+DONE = "正常に終了しました"
+NO_INPUT = "指定されたファイルがありません"
+WRITE_FAILED = "出力ファイルに書き込めません"
+SAME_FILE = "入力と出力に同じファイルが指定されています"
+READ_FAILED = "PCMデータを読み込めません"
+
+LINUX, WINE = ("linux",), ("wine",)
+LOCALES = ("C", "C.UTF-8", "sjis")  # the Linux locales a row runs under; Wine has its own
+
+Case = namedtuple("Case", "id what typed before result after on locales end stream user fsize held "
+                          "large keys console waits",
+                  defaults=({}, DONE, {}, LINUX + WINE, ("C",), "\r\n", "file", False, None, None,
+                            False, None, None, False))
+# on: where it runs. locales: the Linux locales. end: typed after each line. stream: standard
+# input from a "file" or a "pipe". user: as an ordinary user. fsize: a file size limit.
+# held: (path, how) held by another program meanwhile. large: only with --large.
+# keys: typed at a pseudo-terminal instead, one entry per prompt ("\n" is Enter); console:
+# the Wine console to start in ("utf-8": one switched to code page 65001; "own": a console
+# of its own); waits: the program waits for Enter after its result.
+IO = {"in.pcm": PCM}
+CONVERTED = {"out.wav": wav_file(PCM), "in.pcm": PCM}
+TYPED = (r"{d}\in.pcm", r"{d}\out.wav")
+SHORT = b"RIFF\x30\x01"
+SMALL = pcm_file(bytes(100))  # every write waits in the C runtime's buffer until the close
+LARGE = SparsePcm(4 * 2**30 + 300001)
+
+CASES = [
+    Case("conv", "converts, CR LF lines from a file", TYPED, IO, DONE, CONVERTED, locales=LOCALES),
+    Case("noin", "missing input: the output's folder is still made", (r"{d}\missing.pcm", r"{d}\new\out.wav"),
+         {}, NO_INPUT, {"new": DIR, "new/out.wav": GONE}, locales=LOCALES),
+    Case("same", "same file refused", (r"{d}\in.pcm", r"{d}\in.pcm"), IO, SAME_FILE, IO, locales=LOCALES),
+    Case("lfpipe", "LF lines and no final line end, from a pipe", (r"{d}\in.pcm" "\n" r"{d}\out.wav",),
+         IO, DONE, CONVERTED, end="", stream="pipe"),
+    Case("short", "input shorter than its header", TYPED, {"in.pcm": SHORT}, DONE, {"out.wav": wav_file(SHORT)}),
+    Case("replace", "an existing output is replaced", TYPED, {"in.pcm": PCM, "out.wav": b"x" * 9000}, DONE,
+         CONVERTED),
+    Case("empty", "empty standard input", (), {}, NO_INPUT),
+    Case("emptyp", "empty standard input, a pipe", (), {}, NO_INPUT, stream="pipe"),
+    Case("oneline", "one line only: the output path stays empty", (r"{d}\in.pcm",), IO, WRITE_FAILED, end=""),
+    Case("dirin", "the input path names a folder", TYPED, {"in.pcm": DIR, "out.wav": b"keep"}, NO_INPUT,
+         {"out.wav": b"keep"}),
+    Case("chain", "a folder chain made from nothing", (r"{d}\in.pcm", r"{d}\a\b\c\d\out.wav"), IO, DONE,
+         {"a/b/c/d/out.wav": wav_file(PCM)}),
+    Case("exist", "existing folders change nothing", (r"{d}\in.pcm", r"{d}\a\b\out.wav"),
+         {"in.pcm": PCM, "a/b/keep": b"k"}, DONE, {"a/b/out.wav": wav_file(PCM), "a/b/keep": b"k"}),
+    Case("sameup", "same file through another spelling", (r"{d}\in.pcm", r"{d}\sub\..\in.pcm"),
+         {"in.pcm": PCM, "sub": DIR}, SAME_FILE, IO),
+    Case("samecase", "same file through other letter case", (r"{d}\in.pcm", r"{d}\IN.PCM"), IO, SAME_FILE, IO,
+         on=WINE),
+    Case("full", "output on a full disk", (r"{d}\in.pcm", "/dev/full"), {"in.pcm": SMALL}, WRITE_FAILED,
+         on=LINUX),
+    Case("fullw", "output on a full disk", (r"{d}\in.pcm", r"Z:\dev\full"), {"in.pcm": SMALL}, WRITE_FAILED,
+         on=WINE),
+    Case("fsize", "output over the file size limit", TYPED, IO, WRITE_FAILED, on=LINUX, fsize=1000),
+    Case("nodir", "an output folder cannot be made", (r"{d}\in.pcm", r"{d}\file\sub\out.wav"),
+         {"in.pcm": PCM, "file": b"x"}, WRITE_FAILED, {"file": b"x"}),
+    Case("dirout", "the output names a folder", TYPED, {"in.pcm": PCM, "out.wav": DIR}, WRITE_FAILED),
+    Case("long", "a line over 255 bytes is refused, not spilled into the next path",
+         (r"{d}\in.pcm" + "x" * 260, r"{d}\new\out.wav"), IO, NO_INPUT, {"new": DIR}),
+    Case("quoted", "pasted paths in double quotes", (r'"{d}\my dir\in.pcm"', r'"{d}\my out\out.wav"'),
+         {"my dir/in.pcm": PCM}, DONE, {"my out/out.wav": wav_file(PCM)}),
+    Case("ctrlz", "0x1A in redirected input ends all reading", (r"{d}\in.pcm" "\x1arest", r"{d}\out.wav"),
+         IO, WRITE_FAILED, {"out.wav": GONE}),
+    Case("ctrlzp", "0x1A in a pipe ends all reading", (r"{d}\in.pcm", "\x1a" r"{d}\out.wav"), IO, WRITE_FAILED,
+         {"out.wav": GONE}, stream="pipe"),
+    Case("sjis", "Shift_JIS names with 0x5C second bytes", (r"{d}\表歃\ソフト.pcm", r"{d}\ソフト\濬歃\表.wav"),
+         {"表歃/ソフト.pcm": PCM}, DONE, {"ソフト/濬歃/表.wav": wav_file(PCM)}, locales=("sjis",)),
+    Case("fifoin", "a FIFO input with no writer", TYPED, {"in.pcm": FIFO}, READ_FAILED, on=LINUX),
+    Case("fifoout", "a FIFO output with no reader", TYPED, {"in.pcm": PCM, "out.wav": FIFO}, WRITE_FAILED,
+         on=LINUX),
+    Case("fifoslow", "a FIFO output read slowly gets every byte", TYPED,
+         {"in.pcm": BIG_PCM, "out.wav": FifoReader(wav_file(BIG_PCM))}, DONE, on=LINUX),
+    Case("stdin", "standard input from a pipe as the input", ("/dev/stdin", r"{d}\out.wav"), {}, READ_FAILED,
+         on=LINUX, stream="pipe"),
+    Case("slashes", "forward slashes and mixed separators", (r"{d}\in.pcm", r"{u}/m/x\y/out.wav"),
+         {"in.pcm": PCM, "m": DIR}, DONE, {"m/x/y/out.wav": wav_file(PCM)}, on=WINE),
+    Case("held", "an input held open by another program converts in full", TYPED, IO, DONE, CONVERTED,
+         on=WINE, held=("in.pcm", "open")),
+    Case("rdonly", "a read-only input converts in full", TYPED, {"in.pcm": ReadOnly(PCM)}, DONE,
+         {"out.wav": wav_file(PCM)}, user=True),
+    Case("sample", "the bundled sample reads as a WAV file", (r"{d}\tone.pcm", r"{d}\wav\tone.wav"),
+         {"tone.pcm": SAMPLE}, DONE, {"wav/tone.wav": ReadsAsWav(wav_file(SAMPLE), (1, 8000, 16, 4000))}),
+    # Positions past 2^31 and 2^32 and the last block, which a 32-bit process gets wrong first.
+    Case("large", "a file past 4 GiB converts byte-exact", (r"{d}\big.pcm", r"{d}\big.wav"),
+         {"big.pcm": LARGE}, DONE, {"big.wav": LARGE}, large=True),
+
+    # At a terminal each prompt is on the screen before its line is read.
+    Case("ttyc", "terminal, C locale: Ctrl+D at a line's start ends that answer only", None, {}, NO_INPUT,
+         {"new": DIR}, on=LINUX, keys=("\x04", r"{d}\new\out.wav" "\n")),
+    Case("ttyu8", "terminal, C.UTF-8: UTF-8 texts, and a typed UTF-8 path converts", None,
+         {"表/ソ.pcm": PCM}, DONE, {"ソ/表/表.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",),
+         keys=(r"{d}\表\ソ.pcm" "\n", r"{d}\ソ\表\表.wav" "\n")),
+    Case("tty65001", "terminal, a console switched to UTF-8 reads right", None, {"表/ソ.pcm": PCM}, DONE,
+         {"ソ/表/表.wav": wav_file(PCM)}, on=WINE, console="utf-8",
+         keys=(r"{d}\表\ソ.pcm" "\n", r"{d}\ソ\表\表.wav" "\n")),
+    # é has no code page 932 form: a best-fit "e" would name cafe.pcm, another file.
+    Case("ttylook", "terminal, a look-alike character refused", None, {"cafe.pcm": PCM}, NO_INPUT,
+         {"new/out.wav": GONE}, on=WINE, console="utf-8", keys=(r"{d}\café.pcm" "\n", r"{d}\new\out.wav" "\n")),
+    Case("ttyown", "terminal, a console of its own waits for Enter", None, {"表/ソ.pcm": PCM}, DONE,
+         {"ソ/表/表.wav": wav_file(PCM)}, on=WINE, console="own", waits=True,
+         keys=(r"{d}\表\ソ.pcm" "\n", r"{d}\ソ\表\表.wav" "\n")),
+]
+
+_ids = [case.id for case in CASES]
+assert len(_ids) == len(set(_ids)), "case folders must differ"
+assert all(len(i) <= 8 and i.isascii() for i in _ids), "case folders are short ASCII names"
