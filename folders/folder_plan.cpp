@@ -14,7 +14,7 @@ std::size_t CharacterLength(std::string_view text, std::size_t at, unsigned code
 
 bool IsSeparator(char byte) { return byte == '\\' || byte == '/'; }
 
-// Length of the folder part: through the last "\\" or "/", or 0 when there is none.
+// Length of the folder part: through the last separator, or 0 when there is none.
 std::size_t FolderPartLength(std::string_view rest, unsigned codePage) {
     std::size_t length = 0;
     for (std::size_t at = 0; at < rest.size(); at += CharacterLength(rest, at, codePage)) {
@@ -33,7 +33,8 @@ FolderPlan PlanOutputFolders(std::string_view path, unsigned codePage, FolderCom
     if (folderPart.empty()) return plan;
 
     // A network path's server and share exist or not; neither is a folder to make.
-    const bool share = plan.driveLength == 0 && folderPart.substr(0, 2) == "\\\\";
+    const bool share = plan.driveLength == 0 && folderPart.size() >= 2 && IsSeparator(folderPart[0]) &&
+                       IsSeparator(folderPart[1]);
     if (share) {
         plan.root = "\\\\";
         plan.firstMade = 2;
@@ -44,12 +45,9 @@ FolderPlan PlanOutputFolders(std::string_view path, unsigned codePage, FolderCom
 
     std::size_t start = 0;
     for (std::size_t at = 0; at < folderPart.size(); at += CharacterLength(folderPart, at, codePage)) {
-        if (folderPart[at] != '\\') continue;
+        if (!IsSeparator(folderPart[at])) continue;
         if (at > start) components[plan.componentCount++] = {plan.driveLength + start, at - start};
         start = at + 1;
-    }
-    if (start < folderPart.size()) {
-        components[plan.componentCount++] = {plan.driveLength + start, folderPart.size() - start};
     }
     if (plan.firstMade > plan.componentCount) plan.firstMade = plan.componentCount;
     return plan;

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-// One folder name: a piece of the path, between "\\" separators.
+// One folder name: a piece of the path between separators, "\\" or "/" alike.
 struct FolderComponent {
     std::size_t offset;
     std::size_t length;
@@ -14,16 +14,16 @@ struct FolderComponent {
 // The folders to make, as pieces of the path they came from.
 struct FolderPlan {
     std::size_t driveLength;  // "C:" in front: 2, otherwise 0
-    std::string_view root;    // put after the drive text: "", "\\" or, for a share, "\\\\"
+    std::string_view root;    // after the drive text: "", "\\", or "\\\\" for a share (two separators)
     std::size_t firstMade;    // components before it (a share's server and name) are not made
     std::size_t componentCount;
 };
 
 // Room a plan needs for the components of a path of `pathLength` bytes.
 constexpr std::size_t FolderComponentCapacity(std::size_t pathLength) { return pathLength / 2 + 1; }
-// Room a prefix of such a path needs, its terminating zero byte included: a prefix is at
-// most two bytes longer than its path, as "\\" + "/a/" + "\\" for "/a/".
-constexpr std::size_t FolderPrefixCapacity(std::size_t pathLength) { return pathLength + 3; }
+// Room a prefix of such a path needs, its terminating zero byte included: a prefix is never
+// longer than its path, since each "\\" it holds stands for a separator of the path.
+constexpr std::size_t FolderPrefixCapacity(std::size_t pathLength) { return pathLength + 1; }
 
 // Splits `path` into its drive text, root and folder components, walking it character by
 // character in `codePage` so that the second byte of a two-byte character is never a

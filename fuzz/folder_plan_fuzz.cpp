@@ -13,7 +13,7 @@ namespace {
 
 bool IsLead932(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
 
-// Non-empty runs between "\\" in the folder part, counted separately from the planner.
+// Non-empty runs between separators in the folder part, counted separately from the planner.
 std::size_t CountComponents(std::string_view path, bool dbcs) {
     const std::size_t drive = path.size() >= 2 && path[1] == ':' ? 2 : 0;
     std::size_t folderEnd = drive;
@@ -25,7 +25,7 @@ std::size_t CountComponents(std::string_view path, bool dbcs) {
     std::size_t run = 0;
     for (std::size_t i = drive; i < folderEnd; ++i) {
         const bool lead = dbcs && IsLead932(static_cast<unsigned char>(path[i])) && i + 1 < path.size();
-        if (path[i] == '\\' && !lead) {
+        if ((path[i] == '\\' || path[i] == '/') && !lead) {
             count += run > 0;
             run = 0;
         } else {
