@@ -18,10 +18,10 @@ int RunConsoleDialogue() {
     WriteConsoleText(stdout, console, texts::TEXT_BANNER);
     WriteConsoleText(stdout, console, texts::TEXT_PCM_DATA_PROMPT);
     ReadInputLine(inputPath.data());
-    StripEnclosingQuotes(inputPath.data());
+    UnwrapPastedPath(inputPath.data(), PlatformPastesShellQuotes());
     WriteConsoleText(stdout, console, texts::TEXT_OUTPUT_PROMPT);
     ReadInputLine(outputPath.data());
-    StripEnclosingQuotes(outputPath.data());
+    UnwrapPastedPath(outputPath.data(), PlatformPastesShellQuotes());
 
     PrepareOutputFolders(outputPath.data());
     WriteConsoleText(stdout, console, texts::TEXT_CONVERTING);

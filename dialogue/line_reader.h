@@ -35,6 +35,8 @@ bool ReadLineFrom(LineInput& input, char* path);
 // ReadLineFrom on standard input.
 bool ReadInputLine(char* path);
 
-// Drops one pair of double quotes around a whole path, as a Windows console puts them
-// around a dropped file whose path holds a space. No file name can hold a double quote.
-void StripEnclosingQuotes(char* path);
+// Takes a path as a terminal pastes a dropped file: drops the blanks after it, then one pair
+// of double quotes around all of it (a Windows console's form, and no file name holds a
+// double quote), or with `shellQuotes` a POSIX shell's single quotes, '\'' standing for a
+// quote inside them. Anything else stays as typed.
+void UnwrapPastedPath(char* path, bool shellQuotes);

@@ -106,6 +106,10 @@ inline constexpr long CONSOLE_LINE_REFUSED = -2;  // a character the code page l
 // the stream is no such console, or where the console call fails.
 long PlatformReadConsoleLine(std::FILE* stream, char* line, std::size_t capacity);
 
+// True where terminals paste a dropped file's path in POSIX shell quotes ('...', '\'' for a
+// quote inside).
+bool PlatformPastesShellQuotes();
+
 // How many processes share this process's console; 0 where there is none or it cannot be told.
 unsigned PlatformConsoleProcessCount();
 // Waits until Enter is pressed at the console. Should the console close first, the process

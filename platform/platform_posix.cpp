@@ -238,6 +238,8 @@ bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t 
 // A POSIX terminal gives typed bytes as they are: the caller reads the stream.
 long PlatformReadConsoleLine(std::FILE*, char*, std::size_t) { return CONSOLE_LINE_NONE; }
 
+bool PlatformPastesShellQuotes() { return true; }
+
 // No POSIX terminal is a window that closes when the program ends: nothing waits.
 unsigned PlatformConsoleProcessCount() { return 0; }
 

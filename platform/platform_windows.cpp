@@ -153,6 +153,9 @@ long PlatformReadConsoleLine(std::FILE* stream, char* line, std::size_t capacity
     return length <= 0 || substituted ? CONSOLE_LINE_REFUSED : length;
 }
 
+// A Windows console pastes a dropped path in double quotes, and ' is a letter of file names.
+bool PlatformPastesShellQuotes() { return false; }
+
 unsigned PlatformConsoleProcessCount() {
     DWORD processes[2];
     return GetConsoleProcessList(processes, 2);

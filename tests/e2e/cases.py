@@ -73,8 +73,12 @@ CASES = [
     Case("dirout", "the output names a folder", TYPED, {"in.pcm": PCM, "out.wav": DIR}, WRITE_FAILED),
     Case("long", "a line over 255 bytes is refused, not spilled into the next path",
          (r"{d}\in.pcm" + "x" * 260, r"{d}\new\out.wav"), IO, NO_INPUT, {"new": DIR}),
-    Case("quoted", "pasted paths in double quotes", (r'"{d}\my dir\in.pcm"', r'"{d}\my out\out.wav"'),
+    # Dropped files, as terminals paste them: in quotes, with a blank after.
+    Case("quoted", "dropped paths in double quotes", (r'"{d}\my dir\in.pcm" ', r'"{d}\my out\out.wav" '),
          {"my dir/in.pcm": PCM}, DONE, {"my out/out.wav": wav_file(PCM)}),
+    Case("squoted", "dropped paths in shell quotes", (r"'{d}/it'\''s/in.pcm' ", r"'{d}/my out/out.wav' "),
+         {"it's/in.pcm": PCM}, DONE, {"my out/out.wav": wav_file(PCM)}, on=LINUX),
+    Case("dropped", "dropped paths with a blank after", (r"{d}\in.pcm ", r"{d}\out.wav "), IO, DONE, CONVERTED),
     Case("ctrlz", "0x1A in redirected input ends all reading", (r"{d}\in.pcm" "\x1arest", r"{d}\out.wav"),
          IO, WRITE_FAILED, {"out.wav": GONE}),
     Case("ctrlzp", "0x1A in a pipe ends all reading", (r"{d}\in.pcm", "\x1a" r"{d}\out.wav"), IO, WRITE_FAILED,
