@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <fcntl.h>
 #include <iconv.h>
@@ -80,13 +81,33 @@ NativePath ToNativePath(const char* path) {
     return native;
 }
 
+// True when a locale's name says UTF-8: "xx_YY.UTF-8", ".utf8", any case, "@..." after it.
+bool NamesUtf8(const char* name) {
+    const char* codeset = name != nullptr ? std::strchr(name, '.') : nullptr;
+    if (codeset == nullptr) return false;
+    const std::size_t length = std::strcspn(codeset + 1, "@");
+    return (length == 5 && strncasecmp(codeset + 1, "UTF-8", 5) == 0) ||
+           (length == 4 && strncasecmp(codeset + 1, "UTF8", 4) == 0);
+}
+
 unsigned CodePageOfLocale() {
     // The POSIX counterpart of the ANSI code page is the character set of the user's locale.
     const char* previous = std::setlocale(LC_CTYPE, nullptr);
     char saved[64] = "C";
     if (previous != nullptr) std::strncpy(saved, previous, sizeof saved - 1);
+    bool set = std::setlocale(LC_CTYPE, "") != nullptr;
+    if (!set) {
+        // A UTF-8 locale the system lacks (common where none was generated) still means a
+        // UTF-8 terminal: glibc's built-in C.UTF-8 speaks it.
+        const char* name = nullptr;
+        for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+            name = std::getenv(variable);
+            if (name != nullptr && *name != '\0') break;
+        }
+        set = NamesUtf8(name) && std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
+    }
     unsigned codePage = 1252;
-    if (std::setlocale(LC_CTYPE, "") != nullptr) {
+    if (set) {
         const char* codeset = nl_langinfo(CODESET);
         static const char* const kShiftJisNames[] = {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "CP932",
                                                       "WINDOWS-31J", "MS_KANJI"};
@@ -95,7 +116,9 @@ unsigned CodePageOfLocale() {
         }
         if (strcasecmp(codeset, "UTF-8") == 0) codePage = 65001;
     }
-    std::setlocale(LC_CTYPE, saved);
+    // The line editor reads UTF-8 only under a UTF-8 LC_CTYPE; elsewhere the C library's
+    // character rules stay those of "C".
+    if (codePage != 65001) std::setlocale(LC_CTYPE, saved);
     return codePage;
 }
 

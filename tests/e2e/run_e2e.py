@@ -25,7 +25,7 @@ from files import DIR, FIFO, GONE, Skip  # noqa: E402
 
 BANNER = "PCMデータをWAVファイルに変換します Ver1.00"
 PROMPTS = "\n\nPCMデータのファイル名をフルパスで指定\nPcmData--->" + "\n出力ファイル名を名をフルパスで指定\nPcmData--->"
-LOCALE_TAGS = {"C": "c", "C.UTF-8": "u8", "sjis": "sj"}
+LOCALE_TAGS = {"C": "c", "C.UTF-8": "u8", "sjis": "sj", "xx_YY.UTF-8": "xx"}
 
 
 class Target:
@@ -73,12 +73,12 @@ class Target:
     # ---- Locales
 
     def env(self, locale):
-        """Linux: the environment with only `locale` set ("sjis": the private Shift_JIS one).
+        """Linux: the environment with only LANG set ("sjis": the private Shift_JIS locale).
         Wine: its own, from the script that started it."""
         if self.wine:
             return None
         env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANG"}
-        env.update(self.sjis if locale == "sjis" else {"LC_ALL": locale})
+        env.update(self.sjis if locale == "sjis" else {"LANG": locale})
         return env
 
     # ---- Users
