@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 
 #include "convert/pcm_to_wav.h"
 #include "dialogue/console_output.h"
@@ -10,18 +11,29 @@
 #include "platform/platform.h"
 #include "texts/console_texts.h"
 
+namespace {
+
+// Writes a prompt and reads the path typed after it. Where the platform edits typed lines,
+// the prompt's last line goes to its editor, which shows it again on every redraw.
+template <std::size_t N>
+void AskForPath(bool console, bool editsLines, const char (&prompt)[N], char* path) {
+    const char* lastLine = std::strrchr(prompt, '\n') + 1;
+    WriteConsoleText(stdout, console, prompt, editsLines ? static_cast<std::size_t>(lastLine - prompt) : N);
+    ReadInputLine(path, editsLines ? lastLine : nullptr);
+    UnwrapPastedPath(path, PlatformPastesShellQuotes());
+}
+
+}  // namespace
+
 int RunConsoleDialogue() {
     std::array<char, PATH_BUFFER_SIZE> inputPath{};
     std::array<char, PATH_BUFFER_SIZE> outputPath{};
     const bool console = PlatformIsConsole(stdout);
+    const bool editsLines = PlatformEditsConsoleLines();
 
     WriteConsoleText(stdout, console, texts::TEXT_BANNER);
-    WriteConsoleText(stdout, console, texts::TEXT_PCM_DATA_PROMPT);
-    ReadInputLine(inputPath.data());
-    UnwrapPastedPath(inputPath.data(), PlatformPastesShellQuotes());
-    WriteConsoleText(stdout, console, texts::TEXT_OUTPUT_PROMPT);
-    ReadInputLine(outputPath.data());
-    UnwrapPastedPath(outputPath.data(), PlatformPastesShellQuotes());
+    AskForPath(console, editsLines, texts::TEXT_PCM_DATA_PROMPT, inputPath.data());
+    AskForPath(console, editsLines, texts::TEXT_OUTPUT_PROMPT, outputPath.data());
 
     PrepareOutputFolders(outputPath.data());
     WriteConsoleText(stdout, console, texts::TEXT_CONVERTING);

@@ -14,7 +14,7 @@ int NextByte(LineInput& input);
 // and a LF that ends a refused line.
 int NextTypedByte(LineInput& input) {
     if (input.typedAt == input.typedLength) {
-        const long got = PlatformReadConsoleLine(input.stream, input.typed, sizeof input.typed);
+        const long got = PlatformReadConsoleLine(input.stream, input.prompt, input.typed, sizeof input.typed);
         if (got == CONSOLE_LINE_NONE) {
             input.bytesOnly = true;
             return NextByte(input);
@@ -99,8 +99,9 @@ bool ReadLineFrom(LineInput& input, char* path) {
     return true;
 }
 
-bool ReadInputLine(char* path) {
+bool ReadInputLine(char* path, const char* prompt) {
     static LineInput standardInput{stdin, PlatformIsConsole(stdin), false};
+    standardInput.prompt = prompt;
     return ReadLineFrom(standardInput, path);
 }
 

@@ -18,6 +18,7 @@ struct LineInput {
     // A console that gives whole typed lines (PlatformReadConsoleLine): the line being read.
     bool bytesOnly = false;    // it does not: read the stream's bytes
     bool lineRefused = false;  // the typed line cannot be a path: refused like an overlong one
+    const char* prompt = nullptr;  // shown by a platform that edits lines, before the line
     std::size_t typedAt = 0;
     std::size_t typedLength = 0;
     char typed[TYPED_LINE_SIZE] = {};
@@ -32,8 +33,8 @@ struct LineInput {
 // Returns whether any byte was read.
 bool ReadLineFrom(LineInput& input, char* path);
 
-// ReadLineFrom on standard input.
-bool ReadInputLine(char* path);
+// ReadLineFrom on standard input; `prompt` as for PlatformReadConsoleLine.
+bool ReadInputLine(char* path, const char* prompt);
 
 // Takes a path as a terminal pastes a dropped file: drops the blanks after it, then one pair
 // of double quotes around all of it (a Windows console's form, and no file name holds a

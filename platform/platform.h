@@ -97,14 +97,21 @@ inline constexpr std::size_t CONSOLE_TEXT_SIZE = 512;
 // caller then writes.
 bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t length);
 
+// True where the platform edits typed lines itself: POSIX built with libedit, both standard
+// streams a terminal, a UTF-8 locale. The dialogue then leaves each prompt's last line to
+// PlatformReadConsoleLine, which shows it and keeps it on every redraw.
+bool PlatformEditsConsoleLines();
+
 // PlatformReadConsoleLine results besides a length.
 inline constexpr long CONSOLE_LINE_NONE = -1;     // no console line: read the stream's bytes
 inline constexpr long CONSOLE_LINE_REFUSED = -2;  // a character the code page lacks, or too long
-// Reads one line typed at a Windows console through its Unicode interface, converted to the
-// ANSI code page with no best-fit substitutes, its line end included. Returns its length in
-// bytes (at most `capacity`), or one of the results above; always CONSOLE_LINE_NONE where
-// the stream is no such console, or where the console call fails.
-long PlatformReadConsoleLine(std::FILE* stream, char* line, std::size_t capacity);
+// Reads one typed line whole, its line end included: at a Windows console through its
+// Unicode interface, converted to the ANSI code page with no best-fit substitutes; where the
+// platform edits lines, through its editor, after `prompt` (Shift_JIS; nullptr elsewhere).
+// Returns its length in bytes (at most `capacity`; 0 for end of input typed on an empty
+// line), or one of the results above; CONSOLE_LINE_NONE where the stream is no such console,
+// or where the console call fails.
+long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, std::size_t capacity);
 
 // True where terminals paste a dropped file's path in POSIX shell quotes ('...', '\'' for a
 // quote inside).

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <string>
+#include <vector>
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
@@ -18,6 +20,10 @@
 
 #if defined(__linux__)
 #include <sys/syscall.h>
+#endif
+#if defined(PCMCONV_LIBEDIT)
+#include <dirent.h>
+#include <histedit.h>
 #endif
 
 namespace {
@@ -121,6 +127,99 @@ unsigned CodePageOfLocale() {
     if (codePage != 65001) std::setlocale(LC_CTYPE, saved);
     return codePage;
 }
+
+// Code page 932 bytes as UTF-8 in `out`: their length, or -1 where they do not convert or fit.
+long Utf8FromCodePage932(const char* bytes, std::size_t length, char* out, std::size_t capacity) {
+    static const iconv_t decoder = iconv_open("UTF-8", "CP932");
+    if (decoder == reinterpret_cast<iconv_t>(-1)) return -1;
+    // Code page 932 to UTF-8 is stateless, and iconv only reads its input.
+    char* inAt = const_cast<char*>(bytes);
+    std::size_t inLeft = length;
+    char* outAt = out;
+    std::size_t outLeft = capacity;
+    if (iconv(decoder, &inAt, &inLeft, &outAt, &outLeft) == static_cast<std::size_t>(-1)) return -1;
+    return static_cast<long>(capacity - outLeft);
+}
+
+// ---- The line editor (libedit): its own interface, so that no configuration file is read
+// and nothing goes to standard error.
+#if defined(PCMCONV_LIBEDIT)
+
+char g_editorPrompt[3 * CONSOLE_TEXT_SIZE];
+
+char* EditorPrompt(EditLine*) { return g_editorPrompt; }
+
+// How many of the bytes of `text` after `from`, at most `length`, make whole UTF-8 characters.
+std::size_t WholeCharacters(const std::string& text, std::size_t from, std::size_t length) {
+    std::size_t whole = 0;
+    while (whole < length) {
+        const unsigned char lead = static_cast<unsigned char>(text[from + whole]);
+        const std::size_t size = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (whole + size > length) break;
+        whole += size;
+    }
+    return whole;
+}
+
+// Tab completes the way the program reads paths: the line before the cursor is one path,
+// blanks included, "\\" separates like "/", nothing is escaped; a folder completes to
+// "name/", a file to its name alone. Several names and nothing to add: they are listed.
+unsigned char CompletePath(EditLine* editor, int) {
+    const LineInfo* line = el_line(editor);
+    const std::string typed(line->buffer, static_cast<std::size_t>(line->cursor - line->buffer));
+    const std::size_t cut = typed.find_last_of("/\\");
+    std::string folder = cut == std::string::npos ? std::string("./") : typed.substr(0, cut + 1);
+    for (char& byte : folder) byte = byte == '\\' ? '/' : byte;
+    const std::string start = cut == std::string::npos ? typed : typed.substr(cut + 1);
+    std::vector<std::string> names;
+    if (DIR* listing = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(listing)) {
+            const std::string name = entry->d_name;
+            if (name == "." || name == ".." || (name[0] == '.' && start.empty())) continue;
+            if (name.compare(0, start.size(), start) == 0) names.push_back(name);
+        }
+        closedir(listing);
+    }
+    if (names.empty()) return CC_REFRESH_BEEP;
+    std::size_t common = names[0].size();
+    for (const std::string& name : names) {
+        std::size_t same = 0;
+        while (same < common && same < name.size() && name[same] == names[0][same]) ++same;
+        common = same;
+    }
+    std::string added = names[0].substr(start.size(), WholeCharacters(names[0], start.size(), common - start.size()));
+    struct stat info;
+    if (names.size() == 1 && stat((folder + names[0]).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) added += '/';
+    if (!added.empty()) return el_insertstr(editor, added.c_str()) == 0 ? CC_REFRESH : CC_REFRESH_BEEP;
+    std::fputc('\n', stdout);
+    for (const std::string& name : names) std::fprintf(stdout, "%s  ", name.c_str());
+    std::fputc('\n', stdout);
+    return CC_REDISPLAY;
+}
+
+// The editor of this run, made at its first line; its history holds this run's answers.
+EditLine* LineEditor(History*& history) {
+    static EditLine* editor = nullptr;
+    static History* answers = nullptr;
+    if (editor == nullptr) {
+        static std::FILE* const discarded = std::fopen("/dev/null", "w");
+        answers = history_init();
+        editor = discarded != nullptr && answers != nullptr ? el_init("pcmconv", stdin, stdout, discarded) : nullptr;
+        if (editor == nullptr) return nullptr;
+        HistEvent event;
+        ::history(answers, &event, H_SETSIZE, 10);
+        el_set(editor, EL_EDITOR, "emacs");
+        el_set(editor, EL_SIGNAL, 1);  // the terminal is set back when a signal ends the run
+        el_set(editor, EL_PROMPT, EditorPrompt);
+        el_set(editor, EL_HIST, ::history, answers);
+        el_set(editor, EL_ADDFN, "pcmconv-complete", "Complete a path", CompletePath);
+        el_set(editor, EL_BIND, "^I", "pcmconv-complete", nullptr);
+    }
+    history = answers;
+    return editor;
+}
+
+#endif
 
 }  // namespace
 
@@ -239,27 +338,55 @@ bool PlatformIsConsole(std::FILE* stream) { return isatty(fileno(stream)) != 0; 
 bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t length) {
     // Under any other locale the texts go out as the Windows program writes them.
     if (PlatformAnsiCodePage() != 65001 || length > CONSOLE_TEXT_SIZE) return false;
-    static const iconv_t decoder = iconv_open("UTF-8", "CP932");
-    if (decoder == reinterpret_cast<iconv_t>(-1)) return false;
-    // Code page 932 to UTF-8 is stateless, and iconv only reads its input.
-    char* inAt = const_cast<char*>(bytes);
-    std::size_t inLeft = length;
     char utf8[3 * CONSOLE_TEXT_SIZE];  // three bytes of UTF-8 at most for each byte
-    char* outAt = utf8;
-    std::size_t outLeft = sizeof utf8;
-    if (iconv(decoder, &inAt, &inLeft, &outAt, &outLeft) == static_cast<std::size_t>(-1)) return false;
+    const long converted = Utf8FromCodePage932(bytes, length, utf8, sizeof utf8);
+    if (converted < 0) return false;
     // A terminal here ends its lines with LF alone.
-    const std::size_t converted = sizeof utf8 - outLeft;
     std::size_t kept = 0;
-    for (std::size_t i = 0; i < converted; ++i) {
+    for (long i = 0; i < converted; ++i) {
         if (utf8[i] != '\r' || i + 1 == converted || utf8[i + 1] != '\n') utf8[kept++] = utf8[i];
     }
     std::fwrite(utf8, 1, kept, stream);
     return true;
 }
 
-// A POSIX terminal gives typed bytes as they are: the caller reads the stream.
-long PlatformReadConsoleLine(std::FILE*, char*, std::size_t) { return CONSOLE_LINE_NONE; }
+bool PlatformEditsConsoleLines() {
+#if defined(PCMCONV_LIBEDIT)
+    // The editor speaks UTF-8 only; other terminals keep their own line discipline.
+    return PlatformAnsiCodePage() == 65001 && isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
+#else
+    return false;  // built without libedit
+#endif
+}
+
+long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, std::size_t capacity) {
+#if defined(PCMCONV_LIBEDIT)
+    History* history = nullptr;
+    EditLine* editor =
+        stream == stdin && prompt != nullptr && PlatformEditsConsoleLines() ? LineEditor(history) : nullptr;
+    if (editor == nullptr) return CONSOLE_LINE_NONE;
+    const long promptLength =
+        Utf8FromCodePage932(prompt, std::strlen(prompt), g_editorPrompt, sizeof g_editorPrompt - 1);
+    g_editorPrompt[promptLength < 0 ? 0 : promptLength] = '\0';
+    int count = 0;
+    const char* typed = el_gets(editor, &count);
+    if (typed == nullptr) return count == 0 ? 0 : CONSOLE_LINE_NONE;  // Ctrl+D on an empty line: 0
+    if (static_cast<std::size_t>(count) > capacity) return CONSOLE_LINE_REFUSED;
+    std::memcpy(line, typed, static_cast<std::size_t>(count));
+    // Up at the next prompt brings this answer back.
+    const std::string answer(typed, static_cast<std::size_t>(count) - (typed[count - 1] == '\n' ? 1 : 0));
+    HistEvent event;
+    if (!answer.empty()) ::history(history, &event, H_ENTER, answer.c_str());
+    return count;
+#else
+    // A terminal's own line discipline gives typed bytes as they are: the caller reads them.
+    (void)stream;
+    (void)prompt;
+    (void)line;
+    (void)capacity;
+    return CONSOLE_LINE_NONE;
+#endif
+}
 
 bool PlatformPastesShellQuotes() { return true; }
 

@@ -122,7 +122,11 @@ bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t 
     return WriteConsoleW(console, wide, static_cast<DWORD>(count), &written, nullptr) != 0;
 }
 
-long PlatformReadConsoleLine(std::FILE* stream, char* line, std::size_t capacity) {
+// The console edits typed lines itself, and the dialogue writes every prompt whole.
+bool PlatformEditsConsoleLines() { return false; }
+
+// No prompt here: only a platform that edits lines shows one (PlatformEditsConsoleLines).
+long PlatformReadConsoleLine(std::FILE* stream, const char*, char* line, std::size_t capacity) {
     HANDLE console = ConsoleOf(stream);
     if (console == nullptr) return CONSOLE_LINE_NONE;
     // A line longer than the buffer is read to its end all the same, and refused.

@@ -24,12 +24,13 @@ LINUX, WINE = ("linux",), ("wine",)
 LOCALES = ("C", "C.UTF-8", "sjis")  # the Linux locales a row runs under; Wine has its own
 
 Case = namedtuple("Case", "id what typed before result after on locales end stream user fsize held "
-                          "large keys console waits",
+                          "needs keys console waits",
                   defaults=({}, DONE, {}, LINUX + WINE, ("C",), "\r\n", "file", False, None, None,
-                            False, None, None, False))
+                            None, None, None, False))
 # on: where it runs. locales: the Linux locales. end: typed after each line. stream: standard
 # input from a "file" or a "pipe". user: as an ordinary user. fsize: a file size limit.
-# held: (path, how) held by another program meanwhile. large: only with --large.
+# held: (path, how) held by another program meanwhile. needs: "large" (only with --large) or
+# "editor" (only where the program was built with its line editor).
 # keys: typed at a pseudo-terminal instead, one entry per prompt ("\n" is Enter); console:
 # the Wine console to start in ("utf-8": one switched to code page 65001; "own": a console
 # of its own); waits: the program waits for Enter after its result.
@@ -37,6 +38,7 @@ IO = {"in.pcm": PCM}
 CONVERTED = {"out.wav": wav_file(PCM), "in.pcm": PCM}
 TYPED = (r"{d}\in.pcm", r"{d}\out.wav")
 SHORT = b"RIFF\x30\x01"
+LEFT, UP, ERASE = "\x1b[D", "\x1b[A", "\x7f"
 SMALL = pcm_file(bytes(100))  # every write waits in the C runtime's buffer until the close
 LARGE = SparsePcm(4 * 2**30 + 300001)
 
@@ -103,11 +105,17 @@ CASES = [
          {"tone.pcm": SAMPLE}, DONE, {"wav/tone.wav": ReadsAsWav(wav_file(SAMPLE), (1, 8000, 16, 4000))}),
     # Positions past 2^31 and 2^32 and the last block, which a 32-bit process gets wrong first.
     Case("large", "a file past 4 GiB converts byte-exact", (r"{d}\big.pcm", r"{d}\big.wav"),
-         {"big.pcm": LARGE}, DONE, {"big.wav": LARGE}, large=True),
+         {"big.pcm": LARGE}, DONE, {"big.wav": LARGE}, needs="large"),
 
     # At a terminal each prompt is on the screen before its line is read.
-    Case("ttyc", "terminal, C locale: Ctrl+D at a line's start ends that answer only", None, {}, NO_INPUT,
-         {"new": DIR}, on=LINUX, keys=("\x04", r"{d}\new\out.wav" "\n")),
+    Case("ttyeof", "terminal: Ctrl+D at a line's start ends that answer only", None, {}, NO_INPUT,
+         {"new": DIR}, on=LINUX, locales=("C", "C.UTF-8"), keys=("\x04", r"{d}\new\out.wav" "\n")),
+    # The line editor: Tab completes a folder with a blank and a Japanese character in its name,
+    # Left moves back into the path, a character typed there and erased leaves it whole; at the
+    # second prompt Up brings back the first answer, ".pcm" changed into ".wav".
+    Case("ttyedit", "terminal, the line editor", None, {"sp 表/in.pcm": PCM}, DONE,
+         {"sp 表/in.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",), needs="editor",
+         keys=("{d}/s\tn.pcm" + LEFT * 5 + "i表" + ERASE + "\n", UP + ERASE * 3 + "wav\n")),
     Case("ttyu8", "terminal, C.UTF-8: UTF-8 texts, and a typed UTF-8 path converts", None,
          {"表/ソ.pcm": PCM}, DONE, {"ソ/表/表.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",),
          keys=(r"{d}\表\ソ.pcm" "\n", r"{d}\ソ\表\表.wav" "\n")),

@@ -157,14 +157,17 @@ def run_streams(command, env, stdin_bytes, via_pipe, fsize, timeout):
         return status, out.read(), err.read()
 
 
-def drive_terminal(command, env, answers, enter, wait_for=None):
-    """Runs `command` at a pseudo-terminal and types each answer once one more prompt label is
-    on the screen; with `wait_for`, also Enter once those bytes are on the screen and the
-    program has had a second to end. Returns whether every label came before its answer,
-    whether the program was still running before that Enter, the screen's bytes and the exit
-    status (killed after 15 s without output)."""
+def drive_terminal(command, env, answers, enter, wait_for=None, stderr_path=None):
+    """Runs `command` at an 80 x 24 pseudo-terminal and types each answer once one more prompt
+    label is on the screen; with `wait_for`, also Enter once those bytes are on the screen and
+    the program has had a second to end. Standard error goes to `stderr_path` where given.
+    Returns whether every label came before its answer, whether the program was still running
+    before that Enter, the screen's bytes and the exit status (killed after 15 s without
+    output)."""
+    import fcntl
     import pty
     import select
+    import struct
     import termios
     import time
     pid, fd = pty.fork()
@@ -173,6 +176,9 @@ def drive_terminal(command, env, answers, enter, wait_for=None):
         mode = termios.tcgetattr(0)
         mode[0] &= ~termios.ICRNL
         termios.tcsetattr(0, termios.TCSANOW, mode)
+        fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+        if stderr_path:
+            os.dup2(os.open(stderr_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC), 2)
         os.execve(command[0], command, env if env is not None else os.environ)
     seen = b""
 
@@ -235,8 +241,13 @@ def run_case(t, case, locale, folder):
             answers = [t.typed(k, folder, locale, terminal=True).replace(b"\n", b"\r" if t.wine else b"\n")
                        for k in case.keys]
             wait_for = case.result.encode("utf-8") if case.waits else None
+            # Linux: a terminal emulator's TERM, and standard error apart from the screen.
+            env = None if t.wine else dict(t.env(locale), TERM="xterm")
+            stderr_path = None if t.wine else os.path.join(t.root, folder + ".stderr")
             ok, running, screen, status = drive_terminal(
-                t.command(console=case.console), t.env(locale), answers, b"\r", wait_for)
+                t.command(console=case.console), env, answers, b"\r", wait_for, stderr_path)
+            if stderr_path and os.path.getsize(stderr_path):
+                problems.append(f"standard error {open(stderr_path, 'rb').read()!r}")
             texts = (BANNER, "出力ファイル名を名を", "..." + case.result)
             if not ok or not all(x.encode("utf-8" if terminal_utf8 else "cp932") in screen for x in texts):
                 problems.append(f"prompts first {ok}, screen {screen!r}")
@@ -245,7 +256,7 @@ def run_case(t, case, locale, folder):
         else:
             stdin = b"".join(t.typed(line, folder, locale) + case.end.encode() for line in case.typed)
             status, out, err = run_streams(t.command(case.user), t.env(locale), stdin, case.stream == "pipe",
-                                           case.fsize, 900 if case.large else 60)
+                                           case.fsize, 900 if case.needs == "large" else 60)
             want = t.console_bytes(case.result, locale)
             if out != want:
                 at = next((i for i, (a, b) in enumerate(zip(out, want)) if a != b), min(len(out), len(want)))
@@ -283,6 +294,7 @@ def main():
     parser.add_argument("--holder", help="Windows program that holds a file open (with --wine)")
     parser.add_argument("--user-prefix", help="Wine prefix of uid 65534 (with --wine)")
     parser.add_argument("--large", action="store_true", help="also convert a file past 4 GiB")
+    parser.add_argument("--line-reader", default="plain", help="libedit: the program edits typed lines")
     parser.add_argument("--only", help="the case folders to run, comma-separated")
     args = parser.parse_args()
     t = Target(args)
@@ -290,7 +302,8 @@ def main():
     passed = failed = 0
     try:
         for case in CASES:
-            if where not in case.on or (case.large and not args.large) or \
+            if where not in case.on or (case.needs == "large" and not args.large) or \
+                    (case.needs == "editor" and args.line_reader != "libedit") or \
                     (args.only and case.id not in args.only.split(",")):
                 continue
             for locale in ("C",) if t.wine else case.locales:
