@@ -6,6 +6,7 @@
 #include "dialogue/console_output.h"
 #include "folders/output_folders.h"
 #include "platform/platform.h"
+#include "texts/console_texts.h"
 
 int main() {
     PlatformSetUpProcess();
@@ -16,6 +17,7 @@ int main() {
     // A window of its own closes as the program ends: keep the result line readable.
     if (WaitsBeforeClosing(PlatformIsConsole(stdin), PlatformIsConsole(stdout),
                            PlatformConsoleProcessCount())) {
+        WriteConsoleText(stdout, true, texts::TEXT_CLOSE_HINT);
         PlatformWaitForEnter(status);
     }
     return status;

@@ -119,6 +119,6 @@ bool PlatformPastesShellQuotes();
 
 // How many processes share this process's console; 0 where there is none or it cannot be told.
 unsigned PlatformConsoleProcessCount();
-// Waits until Enter is pressed at the console. Should the console close first, the process
-// ends there with `status` as its exit status.
+// Waits until Enter is pressed at the console, what was typed before the wait discarded.
+// Should the console close first, the process ends there with `status` as its exit status.
 void PlatformWaitForEnter(int status);

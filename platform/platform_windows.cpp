@@ -169,6 +169,8 @@ void PlatformWaitForEnter(int status) {
     g_statusOnClose = static_cast<UINT>(status);
     SetConsoleCtrlHandler(EndWithStatus, TRUE);
     HANDLE console = GetStdHandle(STD_INPUT_HANDLE);
+    // What was typed ahead (an extra Enter pasted with the paths) must not end the wait.
+    FlushConsoleInputBuffer(console);
     wchar_t typed[256];
     DWORD got = 0;
     while (ReadConsoleW(console, typed, static_cast<DWORD>(std::size(typed)), &got, nullptr) && got > 0 &&

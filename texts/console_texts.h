@@ -28,6 +28,12 @@ inline constexpr char TEXT_CONVERTING[] =
 inline constexpr char TEXT_RESULT_LEAD[] =
     "\x2E\x2E\x2E";
 
+// "\nEnterキーを押すとウィンドウを閉じます" (38 bytes): under the result line, only where the
+// program waits for Enter before its window closes
+inline constexpr char TEXT_CLOSE_HINT[] =
+    "\x0A\x45\x6E\x74\x65\x72\x83\x4C\x81\x5B\x82\xF0\x89\x9F\x82\xB7\x82\xC6\x83\x45\x83\x42\x83\x93"
+    "\x83\x68\x83\x45\x82\xF0\x95\xC2\x82\xB6\x82\xDC\x82\xB7";
+
 // "正常に終了しました" (18 bytes)
 inline constexpr char TEXT_RESULT_DONE[] =
     "\x90\xB3\x8F\xED\x82\xC9\x8F\x49\x97\xB9\x82\xB5\x82\xDC\x82\xB5\x82\xBD";

@@ -125,9 +125,10 @@ CASES = [
     # é has no code page 932 form: a best-fit "e" would name cafe.pcm, another file.
     Case("ttylook", "terminal, a look-alike character refused", None, {"cafe.pcm": PCM}, NO_INPUT,
          {"new/out.wav": GONE}, on=WINE, console="utf-8", keys=(r"{d}\café.pcm" "\n", r"{d}\new\out.wav" "\n")),
-    Case("ttyown", "terminal, a console of its own waits for Enter", None, {"表/ソ.pcm": PCM}, DONE,
-         {"ソ/表/表.wav": wav_file(PCM)}, on=WINE, console="own", waits=True,
-         keys=(r"{d}\表\ソ.pcm" "\n", r"{d}\ソ\表\表.wav" "\n")),
+    # An extra Enter pasted with the paths must not end the wait.
+    Case("ttyown", "terminal, a console of its own says so and waits for Enter", None, {"表/ソ.pcm": PCM},
+         DONE, {"ソ/表/表.wav": wav_file(PCM)}, on=WINE, console="own", waits=True,
+         keys=(r"{d}\表\ソ.pcm" "\n", r"{d}\ソ\表\表.wav" "\n\n")),
 ]
 
 _ids = [case.id for case in CASES]

@@ -249,7 +249,9 @@ def run_case(t, case, locale, folder):
             if stderr_path and os.path.getsize(stderr_path):
                 problems.append(f"standard error {open(stderr_path, 'rb').read()!r}")
             texts = (BANNER, "出力ファイル名を名を", "..." + case.result)
-            if not ok or not all(x.encode("utf-8" if terminal_utf8 else "cp932") in screen for x in texts):
+            hint = "Enterキーを押すとウィンドウを閉じます".encode("utf-8")  # only where it waits
+            if not ok or not all(x.encode("utf-8" if terminal_utf8 else "cp932") in screen for x in texts) or \
+                    (hint in screen) != case.waits:
                 problems.append(f"prompts first {ok}, screen {screen!r}")
             if running != case.waits:
                 problems.append(f"waited for Enter: {running}")

@@ -19,7 +19,7 @@ SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ucrt
 XP_SP3_IMPORTS = {
     "kernel32.dll": set("""
         CloseHandle CreateDirectoryA CreateFileA CreateSemaphoreW DeleteCriticalSection
-        EnterCriticalSection ExitProcess FreeLibrary GetACP GetConsoleMode GetConsoleProcessList
+        EnterCriticalSection ExitProcess FlushConsoleInputBuffer FreeLibrary GetACP GetConsoleMode GetConsoleProcessList
         GetCurrentThreadId GetFileInformationByHandle GetFileSize GetLastError GetModuleHandleA
         GetModuleHandleW GetProcAddress GetStartupInfoA GetStdHandle GlobalAlloc GlobalFree
         GlobalHandle InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA
