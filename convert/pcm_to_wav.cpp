@@ -68,6 +68,13 @@ const char* Convert(const char* inputPath, const char* outputPath) {
     if (!FileExists(inputPath)) return texts::TEXT_RESULT_NO_INPUT;
     // Creating the output would empty the input before it is read.
     if (NamesSameFile(inputPath, outputPath)) return texts::TEXT_RESULT_SAME_FILE;
+    // Another run must not write this run's input, nor write or read its output, while the
+    // pieces go: each is locked until the last piece is closed. The input first, so that a
+    // run that stops here has created nothing.
+    FileLock inputLock;
+    if (PlatformLockFile(inputPath, false, &inputLock.handle) == LOCK_HELD) return texts::TEXT_RESULT_READ_FAILED;
+    FileLock outputLock;
+    if (PlatformLockFile(outputPath, true, &outputLock.handle) == LOCK_HELD) return texts::TEXT_RESULT_WRITE_FAILED;
 
     if (!WriteHeaderPiece(outputPath, "w+b", "RIFF", 4)) return texts::TEXT_RESULT_WRITE_FAILED;
     if (const char* failed = AppendInputRange(inputPath, outputPath, 4, 8, false)) return failed;

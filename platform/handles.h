@@ -1,5 +1,5 @@
 #pragma once
-// Owning handles for file streams and working memory from platform.h, released on every
+// Owning handles for file streams, working memory and locks from platform.h, released on every
 // path. Portable: no OS header.
 
 #include <cstdio>
@@ -17,6 +17,15 @@ struct WorkingMemoryRelease {
 };
 template <typename T>
 using WorkingMemory = std::unique_ptr<T, WorkingMemoryRelease>;
+
+// A lock from PlatformLockFile, released on every path.
+struct FileLock {
+    PlatformLockHandle handle = NO_LOCK;
+    FileLock() = default;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock() { PlatformUnlockFile(handle); }
+};
 
 // Closes a stream that was written to; false when any of its bytes could not be written.
 // The flush is checked on its own: one C runtime's fclose reports success although its final

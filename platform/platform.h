@@ -20,6 +20,7 @@ enum PlatformService {
     SERVICE_OPEN,           // PlatformOpenStream, PlatformQueryFileLength: as a missing file
     SERVICE_KERNEL_COPY,    // PlatformCopyInKernel: as where the kernel has no such copy
     SERVICE_CREATE_FOLDER,  // PlatformCreateFolder: as a folder that cannot be made
+    SERVICE_LOCK,           // PlatformLockFile: as a file system that cannot lock
 };
 // Called with the service and the path it is about to use (nullptr for memory); false fails
 // the call as the system would.
@@ -62,6 +63,24 @@ bool PlatformSameFile(const char* pathA, const char* pathB);
 // caller copies the rest through its own buffer, which also reports any error.
 std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
                                   std::int64_t offset, std::int64_t length);
+
+// ---- Locks between runs
+
+// A lock that other runs see: a descriptor or a handle kept open until PlatformUnlockFile.
+using PlatformLockHandle = std::intptr_t;
+inline constexpr PlatformLockHandle NO_LOCK = -1;
+enum PlatformLockResult {
+    LOCK_TAKEN,       // `*handle` holds it
+    LOCK_NOT_NEEDED,  // not a regular file, or no lock to be had here: go on as without locks
+    LOCK_HELD,        // another holds a lock that this one conflicts with
+};
+// Locks the file `path` names, without waiting: exclusive for writing it, shared for reading
+// it. A file to write that does not exist yet is created empty, so that a second run finds
+// it locked. Only a regular file is locked; a device, a FIFO, a missing file to read, or any
+// failure but a conflicting lock gives LOCK_NOT_NEEDED.
+PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLockHandle* handle);
+// Releases a lock; NO_LOCK is ignored.
+void PlatformUnlockFile(PlatformLockHandle handle);
 
 // ---- Folders
 

@@ -15,6 +15,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <strings.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -304,6 +305,27 @@ std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
     (void)length;
     return 0;
 #endif
+}
+
+PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLockHandle* handle) {
+    *handle = NO_LOCK;
+    const NativePath native = ToNativePath(path);
+    if (!PlatformGranted(SERVICE_LOCK, path) || !native) return LOCK_NOT_NEEDED;
+    // flock, not fcntl: a record lock would go as soon as any piece closes its descriptor.
+    const int fd = open(native.get(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (exclusive ? O_CREAT : 0), 0666);
+    if (fd < 0) return LOCK_NOT_NEEDED;
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
+        *handle = fd;
+        return LOCK_TAKEN;
+    }
+    const bool held = errno == EWOULDBLOCK && S_ISREG(info.st_mode);
+    close(fd);
+    return held ? LOCK_HELD : LOCK_NOT_NEEDED;
+}
+
+void PlatformUnlockFile(PlatformLockHandle handle) {
+    if (handle != NO_LOCK) close(static_cast<int>(handle));
 }
 
 bool PlatformCreateFolder(const char* prefix) {

@@ -83,6 +83,32 @@ std::int64_t PlatformCopyInKernel(std::FILE*, std::FILE*, std::int64_t, std::int
     return 0;
 }
 
+PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLockHandle* handle) {
+    *handle = NO_LOCK;
+    if (!PlatformGranted(SERVICE_LOCK, path)) return LOCK_NOT_NEEDED;
+    // Read access alone, and every sharing: the pieces, and a program that lets others only
+    // read, still open the file.
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, exclusive ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LOCK_NOT_NEEDED;
+    // One byte far past any data (2^63 - 2), so that no read or write of the pieces meets it.
+    OVERLAPPED at{};
+    at.Offset = 0xFFFFFFFEu;
+    at.OffsetHigh = 0x7FFFFFFFu;
+    if (GetFileType(file) == FILE_TYPE_DISK &&
+        LockFileEx(file, (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+        *handle = reinterpret_cast<PlatformLockHandle>(file);
+        return LOCK_TAKEN;
+    }
+    const bool held = GetFileType(file) == FILE_TYPE_DISK && GetLastError() == ERROR_LOCK_VIOLATION;
+    CloseHandle(file);
+    return held ? LOCK_HELD : LOCK_NOT_NEEDED;
+}
+
+void PlatformUnlockFile(PlatformLockHandle handle) {
+    if (handle != NO_LOCK) CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
 bool PlatformCreateFolder(const char* prefix) {
     return PlatformGranted(SERVICE_CREATE_FOLDER, prefix) && CreateDirectoryA(prefix, nullptr) != 0;
 }

@@ -164,6 +164,17 @@ TEST(ConvertPcmDataToWav, NoBlockBufferIsAFailure) {
     }
 }
 
+// Where no lock can be had (a file system without locks), the conversion goes on as before:
+// only another's lock stops it.
+TEST(ConvertPcmDataToWav, NoLockToBeHadConverts) {
+    ScratchFolder folder;
+    WriteFileBytes(folder.Path("in.pcm"), PatternBytes(300));
+    InjectedFault noLocks(SERVICE_LOCK, 1, true);
+    EXPECT_STREQ(ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), folder.Path("out.wav").c_str()),
+                 texts::TEXT_RESULT_DONE);
+    EXPECT_EQ(noLocks.Paths().size(), 2u) << "the input and the output";
+}
+
 // Each open refused in turn, as for a file that is gone or locked just then: the input
 // refused at its first open is a missing input, later a read failure; the output refused is
 // a write failure; never a success until no open is refused.

@@ -99,6 +99,18 @@ CASES = [
          IO, DONE, {"n1/n2/n3/out.wav": wav_file(PCM)}),
     Case("held", "an input held open by another program converts in full", TYPED, IO, DONE, CONVERTED,
          on=WINE, held=("in.pcm", "open")),
+    # Another run's files, held with its lock: this run ends at once and touches neither.
+    Case("lockw", "an output another run is writing", TYPED, {"in.pcm": PCM, "out.wav": b"theirs"},
+         WRITE_FAILED, {"out.wav": b"theirs"}, held=("out.wav", "write")),
+    Case("lockr", "an output another run is reading", TYPED, {"in.pcm": PCM, "out.wav": PCM}, WRITE_FAILED,
+         {"out.wav": PCM}, held=("out.wav", "read")),
+    Case("lockin", "an input another run is writing", TYPED, IO, READ_FAILED, {"out.wav": GONE},
+         held=("in.pcm", "write")),
+    Case("lockrr", "an input another run is reading converts", TYPED, IO, DONE, CONVERTED, held=("in.pcm", "read")),
+    Case("locknul", "a device is never locked: another run may write it too", (r"{d}\in.pcm", "/dev/null"), IO,
+         DONE, on=LINUX, held=("/dev/null", "write")),
+    # Wine locks no device at all: the row shows that NUL still takes a conversion.
+    Case("locknulw", "a device is never locked", (r"{d}\in.pcm", "NUL"), IO, DONE, on=WINE),
     Case("rdonly", "a read-only input converts in full", TYPED, {"in.pcm": ReadOnly(PCM)}, DONE,
          {"out.wav": wav_file(PCM)}, user=True),
     Case("sample", "the bundled sample reads as a WAV file", (r"{d}\tone.pcm", r"{d}\wav\tone.wav"),

@@ -104,13 +104,24 @@ class Target:
 
     # ---- Other programs meanwhile
 
-    def hold(self, path_typed, how):
-        """Starts a program that holds the file open; returns it, holding."""
-        if how != "open" or not self.holder:
-            raise Skip(f"no way here to hold a file {how}")
-        holder = subprocess.Popen([self.wine, self.holder, path_typed], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        holder.stdout.readline()
-        return holder
+    def hold(self, folder, path, how, locale):
+        """Holds a file of the case (or one named in full) as another program would: "open" for
+        reading, letting others only read (Windows); "read" or "write" as another run of the
+        program does, with its shared or exclusive lock. Returns what lets it go."""
+        named = path.startswith("/") or ":" in path
+        if self.wine:
+            if not self.holder:
+                raise Skip("no holder program given")
+            typed = path.encode() if named else self.typed("{d}\\" + path, folder, locale)
+            holder = subprocess.Popen([self.wine, self.holder, typed, how], stdin=subprocess.PIPE,
+                                      stdout=subprocess.PIPE)
+            if holder.stdout.readline().strip() != b"held":
+                raise OSError(f"the holder could not hold {path}")
+            return lambda: (holder.stdin.close(), holder.wait(timeout=30))
+        import fcntl
+        fd = os.open(path if named else self.host(folder, path, locale), os.O_RDONLY)
+        fcntl.flock(fd, fcntl.LOCK_EX if how == "write" else fcntl.LOCK_SH)
+        return lambda: os.close(fd)
 
 
 def shift_jis_locale(root):
@@ -232,7 +243,10 @@ def run_case(t, case, locale, folder):
     if case.user:
         for path in (t.root, t.host(folder, "", locale)):
             os.chmod(path, 0o777)
-    holder = t.hold(t.typed("{d}\\" + case.held[0], folder, locale), case.held[1]) if case.held else None
+    try:
+        release = t.hold(folder, case.held[0], case.held[1], locale) if case.held else None
+    except OSError as error:
+        return [str(error)]
     status_of = lambda result: 3 + len(result.encode("cp932"))
     problems = []
     try:
@@ -266,9 +280,8 @@ def run_case(t, case, locale, folder):
             if err:
                 problems.append(f"standard error {err!r}")
     finally:
-        if holder:
-            holder.stdin.close()
-            holder.wait(timeout=30)
+        if release:
+            release()
     if status != status_of(case.result):
         problems.append(f"exit status {status}, want {status_of(case.result)}")
     for rel, want in case.after.items():

@@ -1,15 +1,25 @@
-// Test helper: holds a file open for reading, as another program would, until its standard
-// input closes. Prints "held" once the file is open.
+// Test helper: holds a file as another program would, until its standard input closes, and
+// prints "held" once it does. "open" (the default): open for reading, letting others only
+// read. "read" or "write": open as another run of pcmconv does, with its shared or exclusive
+// lock, the file created for "write".
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
-    HANDLE file = CreateFileA(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    const char* how = argc > 2 ? argv[2] : "open";
+    const bool locks = std::strcmp(how, "open") != 0;
+    const bool write = std::strcmp(how, "write") == 0;
+    HANDLE file = CreateFileA(argv[1], GENERIC_READ, locks ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ,
+                              nullptr, write ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1;
+    OVERLAPPED at{};
+    at.Offset = 0xFFFFFFFEu;
+    at.OffsetHigh = 0x7FFFFFFFu;
+    if (locks && !LockFileEx(file, write ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, 1, 0, &at)) return 1;
     std::puts("held");
     std::fflush(stdout);
     char byte;
