@@ -20,10 +20,10 @@ XP_SP3_IMPORTS = {
     "kernel32.dll": set("""
         CloseHandle CreateDirectoryA CreateFileA CreateSemaphoreW DeleteCriticalSection
         EnterCriticalSection ExitProcess FlushConsoleInputBuffer FreeLibrary GetACP GetConsoleMode GetConsoleProcessList
-        GetCurrentThreadId GetFileInformationByHandle GetFileSize GetLastError GetModuleHandleA
+        GetCurrentThreadId GetFileInformationByHandle GetFileSize GetFileType GetLastError GetModuleHandleA
         GetModuleHandleW GetProcAddress GetStartupInfoA GetStdHandle GlobalAlloc GlobalFree
         GlobalHandle InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA
-        LoadLibraryW MultiByteToWideChar ReadConsoleW ReleaseSemaphore SetConsoleCtrlHandler
+        LoadLibraryW LockFileEx MultiByteToWideChar ReadConsoleW ReleaseSemaphore SetConsoleCtrlHandler
         SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue TlsSetValue
         VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteConsoleW""".split()),
     "msvcrt.dll": set("""
