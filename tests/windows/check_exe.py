@@ -19,13 +19,15 @@ SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ucrt
 XP_SP3_IMPORTS = {
     "kernel32.dll": set("""
         CloseHandle CreateDirectoryA CreateFileA CreateSemaphoreW DeleteCriticalSection
-        EnterCriticalSection ExitProcess FlushConsoleInputBuffer FreeLibrary GetACP GetConsoleMode GetConsoleProcessList
-        GetCurrentThreadId GetFileInformationByHandle GetFileSize GetFileType GetLastError GetModuleHandleA
-        GetModuleHandleW GetProcAddress GetStartupInfoA GetStdHandle GlobalAlloc GlobalFree
-        GlobalHandle InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA
-        LoadLibraryW LockFileEx MultiByteToWideChar ReadConsoleW ReleaseSemaphore SetConsoleCtrlHandler
-        SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc TlsFree TlsGetValue TlsSetValue
-        VirtualProtect VirtualQuery WaitForSingleObject WideCharToMultiByte WriteConsoleW""".split()),
+        EnterCriticalSection ExitProcess FlushConsoleInputBuffer FreeLibrary GetACP
+        GetConsoleMode GetConsoleProcessList GetCurrentThreadId GetFileInformationByHandle
+        GetFileSize GetFileType GetLastError GetModuleHandleA GetModuleHandleW
+        GetProcAddress GetStartupInfoA GetStdHandle GlobalAlloc GlobalFree GlobalHandle
+        InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA
+        LoadLibraryW LockFileEx MultiByteToWideChar ReadConsoleW ReleaseSemaphore
+        SetConsoleCtrlHandler SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc
+        TlsFree TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject
+        WideCharToMultiByte WriteConsoleW""".split()),
     "msvcrt.dll": set("""
         __getmainargs __initenv __mb_cur_max __p__acmdln __p__commode __p__fmode __set_app_type
         __setusermatherr _amsg_exit _cexit _close _errno _filelengthi64 _fileno _fsopen
