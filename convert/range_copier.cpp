@@ -19,21 +19,6 @@ int ReadBlock(std::FILE* source, std::int64_t offset, unsigned char* block, std:
     return COPY_RANGE_SOURCE_ENDED;
 }
 
-// Copies `want` bytes at `offset`: in the kernel where it can, the rest through `block`.
-int CopyBlock(std::FILE* source, std::FILE* destination, std::int64_t offset,
-              unsigned char* block, std::size_t want) {
-    const std::int64_t inKernel =
-        PlatformCopyInKernel(source, destination, offset, static_cast<std::int64_t>(want));
-    const std::size_t done = inKernel > 0 ? static_cast<std::size_t>(inKernel) : 0;
-    if (done == want) return COPY_RANGE_DONE;
-    const int read = ReadBlock(source, offset + static_cast<std::int64_t>(done), block, want - done);
-    if (read < 0) return read;
-    if (std::fwrite(block, 1, want - done, destination) != want - done) {
-        return COPY_RANGE_WRITE_FAILED;
-    }
-    return read;
-}
-
 }  // namespace
 
 int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
@@ -54,12 +39,12 @@ int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
     std::int64_t done = 0;
     std::int64_t left = end > start ? end - start : 0;
     while (left > 0 && outcome == COPY_RANGE_DONE) {
-        const std::int64_t want = left < COPY_BLOCK_SIZE ? left : COPY_BLOCK_SIZE;
-        outcome = CopyBlock(source.get(), destination.get(), start + done, block.get(),
-                            static_cast<std::size_t>(want));
+        const std::size_t want = static_cast<std::size_t>(left < COPY_BLOCK_SIZE ? left : COPY_BLOCK_SIZE);
+        outcome = ReadBlock(source.get(), start + done, block.get(), want);
         if (outcome < 0) return outcome;
-        done += want;
-        left -= want;
+        if (std::fwrite(block.get(), 1, want, destination.get()) != want) return COPY_RANGE_WRITE_FAILED;
+        done += static_cast<std::int64_t>(want);
+        left -= static_cast<std::int64_t>(want);
     }
     source.reset();
     return CloseWrittenStream(std::move(destination)) ? outcome : COPY_RANGE_WRITE_FAILED;

@@ -18,7 +18,6 @@
 enum PlatformService {
     SERVICE_ALLOCATE,       // PlatformAllocZeroed: refused as when no memory is left
     SERVICE_OPEN,           // PlatformOpenStream, PlatformQueryFileLength: as a missing file
-    SERVICE_KERNEL_COPY,    // PlatformCopyInKernel: as where the kernel has no such copy
     SERVICE_CREATE_FOLDER,  // PlatformCreateFolder: as a folder that cannot be made
     SERVICE_LOCK,           // PlatformLockFile: as a file system that cannot lock
 };
@@ -47,7 +46,7 @@ void PlatformFree(void* block);
 
 // Opens a file stream with a C mode string ("r", "rb", "wb", "ab", "a+b", "w+b"), sharing
 // allowed. A folder never opens, on any system, and no open waits for the other end of a
-// FIFO. nullptr on failure.
+// FIFO. nullptr on failure. Each read or write of the stream may go to the system at once.
 std::FILE* PlatformOpenStream(const char* path, const char* mode);
 // Moves a stream to an absolute 64-bit offset; false on failure.
 bool PlatformSeekStream(std::FILE* stream, std::int64_t offset);
@@ -57,12 +56,6 @@ std::int64_t PlatformQueryFileLength(const char* path);
 // True when both paths name one existing file, however each is spelled: compares the
 // file's identity (device and inode; volume serial number and file index), never text.
 bool PlatformSameFile(const char* pathA, const char* pathB);
-// Copies up to `length` bytes of `source` from `offset` onto the end of `destination`
-// inside the kernel, where the system offers that. Returns how many bytes it copied: fewer
-// where the source ends, where an error stops it, or where no kernel copy exists (0); the
-// caller copies the rest through its own buffer, which also reports any error.
-std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
-                                  std::int64_t offset, std::int64_t length);
 
 // ---- Locks between runs
 

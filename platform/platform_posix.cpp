@@ -19,9 +19,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(__linux__)
-#include <sys/syscall.h>
-#endif
 #if defined(PCMCONV_LIBEDIT)
 #include <dirent.h>
 #include <histedit.h>
@@ -245,7 +242,13 @@ std::FILE* PlatformOpenStream(const char* path, const char* mode) {
         return nullptr;
     }
     std::FILE* stream = fdopen(fd, mode);
-    if (stream == nullptr) close(fd);
+    if (stream == nullptr) {
+        close(fd);
+    } else {
+        // No stdio buffer: each 256 KiB block of the copier is one read and one write, as a
+        // block-sized dd makes them, and each header piece one write.
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+    }
     return stream;
 }
 
@@ -273,38 +276,6 @@ bool PlatformSameFile(const char* pathA, const char* pathB) {
     if (!nativeA || !nativeB) return false;
     if (stat(nativeA.get(), &a) != 0 || stat(nativeB.get(), &b) != 0) return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-std::int64_t PlatformCopyInKernel(std::FILE* source, std::FILE* destination,
-                                  std::int64_t offset, std::int64_t length) {
-#if defined(__linux__) && defined(SYS_copy_file_range)
-    if (!PlatformGranted(SERVICE_KERNEL_COPY, nullptr) || std::fflush(destination) != 0) return 0;
-    const int in = fileno(source);
-    const int out = fileno(destination);
-    // copy_file_range refuses an O_APPEND target: lift the flag for the copy and write at
-    // the file's end ourselves, which is where every append would land.
-    const int flags = fcntl(out, F_GETFL);
-    struct stat info;
-    if (flags < 0 || fstat(out, &info) != 0 || !S_ISREG(info.st_mode)) return 0;
-    if ((flags & O_APPEND) != 0 && fcntl(out, F_SETFL, flags & ~O_APPEND) != 0) return 0;
-    off_t from = static_cast<off_t>(offset);
-    off_t to = info.st_size;
-    std::int64_t copied = 0;
-    while (copied < length) {
-        const ssize_t step = syscall(SYS_copy_file_range, in, &from, out, &to,
-                                     static_cast<std::size_t>(length - copied), 0u);
-        if (step <= 0) break;
-        copied += step;
-    }
-    if ((flags & O_APPEND) != 0) fcntl(out, F_SETFL, flags);
-    return copied;
-#else
-    (void)source;
-    (void)destination;
-    (void)offset;
-    (void)length;
-    return 0;
-#endif
 }
 
 PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLockHandle* handle) {

@@ -78,11 +78,6 @@ bool PlatformSameFile(const char* pathA, const char* pathB) {
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
-std::int64_t PlatformCopyInKernel(std::FILE*, std::FILE*, std::int64_t, std::int64_t) {
-    // No kernel copy here: the buffered copy is as fast as Windows file streams get.
-    return 0;
-}
-
 PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLockHandle* handle) {
     *handle = NO_LOCK;
     if (!PlatformGranted(SERVICE_LOCK, path)) return LOCK_NOT_NEEDED;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "injected_fault.h"
 #include "test_files.h"
 
@@ -11,17 +9,7 @@ namespace {
 
 constexpr std::size_t kBlock = static_cast<std::size_t>(COPY_BLOCK_SIZE);
 
-// Every copy test runs twice: with the kernel's copy where the system has one, and through
-// the block buffer alone.
-class CopyFileRangeTest : public ::testing::TestWithParam<bool> {
-protected:
-    std::unique_ptr<InjectedFault> noKernelCopy_ =
-        GetParam() ? nullptr : std::make_unique<InjectedFault>(SERVICE_KERNEL_COPY, 1, true);
-};
-INSTANTIATE_TEST_SUITE_P(KernelCopy, CopyFileRangeTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "InKernel" : "Buffered"; });
-
-TEST_P(CopyFileRangeTest, CopiesAcrossBlockBoundaries) {
+TEST(CopyFileRange, CopiesAcrossBlockBoundaries) {
     const struct {
         std::size_t start;
         std::size_t length;
@@ -47,7 +35,7 @@ TEST_P(CopyFileRangeTest, CopiesAcrossBlockBoundaries) {
     }
 }
 
-TEST_P(CopyFileRangeTest, CreateFlagReplacesDestination) {
+TEST(CopyFileRange, CreateFlagReplacesDestination) {
     ScratchFolder folder;
     WriteFileBytes(folder.Path("in"), "0123456789");
     WriteFileBytes(folder.Path("out"), "old content");
@@ -58,7 +46,7 @@ TEST_P(CopyFileRangeTest, CreateFlagReplacesDestination) {
 
 // Past the source's end the copy writes zeros, never bytes an earlier block left behind,
 // and it stops after the block where the source ended.
-TEST_P(CopyFileRangeTest, ZerosPastSourceEnd) {
+TEST(CopyFileRange, ZerosPastSourceEnd) {
     const struct {
         std::size_t sourceLength;
         std::size_t start;
@@ -83,7 +71,7 @@ TEST_P(CopyFileRangeTest, ZerosPastSourceEnd) {
     }
 }
 
-TEST_P(CopyFileRangeTest, RangeEndingBeforeItsStartCopiesNothing) {
+TEST(CopyFileRange, RangeEndingBeforeItsStartCopiesNothing) {
     ScratchFolder folder;
     WriteFileBytes(folder.Path("in"), PatternBytes(10));
     WriteFileBytes(folder.Path("out"), "x");
@@ -95,7 +83,7 @@ TEST_P(CopyFileRangeTest, RangeEndingBeforeItsStartCopiesNothing) {
     EXPECT_EQ(ReadFileBytes(folder.Path("out")), "x");
 }
 
-TEST_P(CopyFileRangeTest, Failures) {
+TEST(CopyFileRange, Failures) {
     ScratchFolder folder;
     WriteFileBytes(folder.Path("in"), PatternBytes(100));
     const std::string in = folder.Path("in");
@@ -119,7 +107,7 @@ TEST_P(CopyFileRangeTest, Failures) {
 }
 
 #if !defined(_WIN32)
-TEST_P(CopyFileRangeTest, FullDiskIsAWriteFailure) {
+TEST(CopyFileRange, FullDiskIsAWriteFailure) {
     ScratchFolder folder;
     WriteFileBytes(folder.Path("in"), PatternBytes(kBlock + 7));
     for (std::int64_t length : {std::int64_t{7}, std::int64_t{COPY_BLOCK_SIZE + 7}}) {
