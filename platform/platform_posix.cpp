@@ -212,6 +212,12 @@ EditLine* LineEditor(History*& history) {
         el_set(editor, EL_HIST, ::history, answers);
         el_set(editor, EL_ADDFN, "pcmconv-complete", "Complete a path", CompletePath);
         el_set(editor, EL_BIND, "^I", "pcmconv-complete", nullptr);
+        // Home, End and Delete as tmux, screen, the Linux console and rxvt send them; libedit
+        // knows the xterm forms only.
+        static const char* const kKeys[][2] = {{"\033[1~", "ed-move-to-beg"}, {"\033[7~", "ed-move-to-beg"},
+                                               {"\033[4~", "ed-move-to-end"}, {"\033[8~", "ed-move-to-end"},
+                                               {"\033[3~", "ed-delete-next-char"}};
+        for (const auto& key : kKeys) el_set(editor, EL_BIND, key[0], key[1], nullptr);
     }
     history = answers;
     return editor;
