@@ -72,9 +72,13 @@ const char* Convert(const char* inputPath, const char* outputPath) {
     // pieces go: each is locked until the last piece is closed. The input first, so that a
     // run that stops here has created nothing.
     FileLock inputLock;
-    if (PlatformLockFile(inputPath, false, &inputLock.handle) == LOCK_HELD) return texts::TEXT_RESULT_READ_FAILED;
     FileLock outputLock;
-    if (PlatformLockFile(outputPath, true, &outputLock.handle) == LOCK_HELD) return texts::TEXT_RESULT_WRITE_FAILED;
+    if (PlatformLockFile(inputPath, false, &inputLock.handle) == LOCK_HELD) {
+        return texts::TEXT_RESULT_READ_FAILED;
+    }
+    if (PlatformLockFile(outputPath, true, &outputLock.handle) == LOCK_HELD) {
+        return texts::TEXT_RESULT_WRITE_FAILED;
+    }
 
     if (!WriteHeaderPiece(outputPath, "w+b", "RIFF", 4)) return texts::TEXT_RESULT_WRITE_FAILED;
     if (const char* failed = AppendInputRange(inputPath, outputPath, 4, 8, false)) return failed;

@@ -113,9 +113,8 @@ void UnwrapPastedPath(char* path, bool shellQuotes) {
         path[length - 2] = '\0';
         return;
     }
-    if (!shellQuotes || length < 2 || length >= PATH_BUFFER_SIZE || path[0] != '\'' || path[length - 1] != '\'') {
-        return;
-    }
+    if (!shellQuotes || length < 2 || length >= PATH_BUFFER_SIZE) return;
+    if (path[0] != '\'' || path[length - 1] != '\'') return;
     // '...' pieces joined by \' (a quote), as 'it'\''s.pcm': unquoted only when all of it is.
     char unquoted[PATH_BUFFER_SIZE];
     std::size_t kept = 0;
@@ -124,7 +123,9 @@ void UnwrapPastedPath(char* path, bool shellQuotes) {
             unquoted[kept++] = path[at];
         } else if (at + 1 < length) {
             // \' and a quote that opens the next piece, which its own quote closes.
-            if (path[at + 1] != '\\' || at + 4 >= length || path[at + 2] != '\'' || path[at + 3] != '\'') return;
+            if (at + 4 >= length || path[at + 1] != '\\' || path[at + 2] != '\'' || path[at + 3] != '\'') {
+                return;
+            }
             unquoted[kept++] = '\'';
             at += 3;
         }

@@ -185,9 +185,12 @@ unsigned char CompletePath(EditLine* editor, int) {
         while (same < common && same < name.size() && name[same] == names[0][same]) ++same;
         common = same;
     }
-    std::string added = names[0].substr(start.size(), WholeCharacters(names[0], start.size(), common - start.size()));
+    std::string added =
+        names[0].substr(start.size(), WholeCharacters(names[0], start.size(), common - start.size()));
     struct stat info;
-    if (names.size() == 1 && stat((folder + names[0]).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) added += '/';
+    if (names.size() == 1 && stat((folder + names[0]).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        added += '/';
+    }
     if (!added.empty()) return el_insertstr(editor, added.c_str()) == 0 ? CC_REFRESH : CC_REFRESH_BEEP;
     std::fputc('\n', stdout);
     for (const std::string& name : names) std::fprintf(stdout, "%s  ", name.c_str());
@@ -202,7 +205,8 @@ EditLine* LineEditor(History*& history) {
     if (editor == nullptr) {
         static std::FILE* const discarded = std::fopen("/dev/null", "w");
         answers = history_init();
-        editor = discarded != nullptr && answers != nullptr ? el_init("pcmconv", stdin, stdout, discarded) : nullptr;
+        if (discarded == nullptr || answers == nullptr) return nullptr;
+        editor = el_init("pcmconv", stdin, stdout, discarded);
         if (editor == nullptr) return nullptr;
         HistEvent event;
         ::history(answers, &event, H_SETSIZE, 10);
@@ -214,9 +218,9 @@ EditLine* LineEditor(History*& history) {
         el_set(editor, EL_BIND, "^I", "pcmconv-complete", nullptr);
         // Home, End and Delete as tmux, screen, the Linux console and rxvt send them; libedit
         // knows the xterm forms only.
-        static const char* const kKeys[][2] = {{"\033[1~", "ed-move-to-beg"}, {"\033[7~", "ed-move-to-beg"},
-                                               {"\033[4~", "ed-move-to-end"}, {"\033[8~", "ed-move-to-end"},
-                                               {"\033[3~", "ed-delete-next-char"}};
+        static const char* const kKeys[][2] = {
+            {"\033[1~", "ed-move-to-beg"}, {"\033[7~", "ed-move-to-beg"}, {"\033[4~", "ed-move-to-end"},
+            {"\033[8~", "ed-move-to-end"}, {"\033[3~", "ed-delete-next-char"}};
         for (const auto& key : kKeys) el_set(editor, EL_BIND, key[0], key[1], nullptr);
     }
     history = answers;
@@ -292,11 +296,12 @@ PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLo
     const int fd = open(native.get(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | (exclusive ? O_CREAT : 0), 0666);
     if (fd < 0) return LOCK_NOT_NEEDED;
     struct stat info;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
+    const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (regular && flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
         *handle = fd;
         return LOCK_TAKEN;
     }
-    const bool held = errno == EWOULDBLOCK && S_ISREG(info.st_mode);
+    const bool held = regular && errno == EWOULDBLOCK;
     close(fd);
     return held ? LOCK_HELD : LOCK_NOT_NEEDED;
 }
@@ -369,7 +374,7 @@ long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, 
     g_editorPrompt[promptLength < 0 ? 0 : promptLength] = '\0';
     int count = 0;
     const char* typed = el_gets(editor, &count);
-    if (typed == nullptr) return count == 0 ? 0 : CONSOLE_LINE_NONE;  // Ctrl+D on an empty line: 0
+    if (typed == nullptr || count <= 0) return count == 0 ? 0 : CONSOLE_LINE_NONE;  // 0: Ctrl+D, empty line
     if (static_cast<std::size_t>(count) > capacity) return CONSOLE_LINE_REFUSED;
     std::memcpy(line, typed, static_cast<std::size_t>(count));
     // Up at the next prompt brings this answer back.

@@ -83,15 +83,16 @@ PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLo
     if (!PlatformGranted(SERVICE_LOCK, path)) return LOCK_NOT_NEEDED;
     // Read access alone, and every sharing: the pieces, and a program that lets others only
     // read, still open the file.
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, exclusive ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE file = CreateFileA(path, GENERIC_READ, sharing, nullptr, exclusive ? OPEN_ALWAYS : OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return LOCK_NOT_NEEDED;
     // One byte far past any data (2^63 - 2), so that no read or write of the pieces meets it.
     OVERLAPPED at{};
     at.Offset = 0xFFFFFFFEu;
     at.OffsetHigh = 0x7FFFFFFFu;
-    if (GetFileType(file) == FILE_TYPE_DISK &&
-        LockFileEx(file, (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    const DWORD how = (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY;
+    if (GetFileType(file) == FILE_TYPE_DISK && LockFileEx(file, how, 0, 1, 0, &at)) {
         *handle = reinterpret_cast<PlatformLockHandle>(file);
         return LOCK_TAKEN;
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the host suite (warnings as errors), again built without the
 # line editor, the host suite under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz
-# targets for a bounded time, and the Windows suite under Wine. `bash tests/run_all.sh host` runs the host suite alone.
+# targets for a bounded time, and the Windows suite under Wine. `bash tests/run_all.sh host`
+# runs the host suite alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
