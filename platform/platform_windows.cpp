@@ -92,11 +92,12 @@ PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLo
     at.Offset = 0xFFFFFFFEu;
     at.OffsetHigh = 0x7FFFFFFFu;
     const DWORD how = (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY;
-    if (GetFileType(file) == FILE_TYPE_DISK && LockFileEx(file, how, 0, 1, 0, &at)) {
+    const bool disk = GetFileType(file) == FILE_TYPE_DISK;
+    if (disk && LockFileEx(file, how, 0, 1, 0, &at)) {
         *handle = reinterpret_cast<PlatformLockHandle>(file);
         return LOCK_TAKEN;
     }
-    const bool held = GetFileType(file) == FILE_TYPE_DISK && GetLastError() == ERROR_LOCK_VIOLATION;
+    const bool held = disk && GetLastError() == ERROR_LOCK_VIOLATION;
     CloseHandle(file);
     return held ? LOCK_HELD : LOCK_NOT_NEEDED;
 }
