@@ -8,7 +8,6 @@ followed by `end`. Paths in `before` and `after` are relative to the case's fold
 """
 
 from collections import namedtuple
-import os
 
 from files import (DIR, GONE, BIG_PCM, FIFO, PCM, SAMPLE, FifoReader, ReadOnly, ReadsAsWav,
                    SparsePcm, pcm_file, wav_file)

@@ -139,8 +139,8 @@ def shift_jis_locale(root):
     return {"LOCPATH": folder, "LC_ALL": "ja_JP.SJIS"}
 
 
-def run_streams(command, env, stdin_bytes, via_pipe, fsize, timeout):
-    """Runs with standard input from a file or a pipe; returns the exit status (or "hung"),
+def run_streams(command, env, cwd, stdin_bytes, via_pipe, fsize, timeout):
+    """Runs in `cwd` with standard input from a file or a pipe; returns the exit status (or "hung"),
     standard output and standard error. Output goes to files, not pipes: Wine's helper
     processes inherit the pipes and would hold them open after the program has ended."""
     def limit():
@@ -151,7 +151,7 @@ def run_streams(command, env, stdin_bytes, via_pipe, fsize, timeout):
             stdin_file.write(stdin_bytes)
             stdin_file.seek(0)
         process = subprocess.Popen(command, stdin=subprocess.PIPE if via_pipe else stdin_file, stdout=out,
-                                   stderr=err, env=env, preexec_fn=limit if fsize else None)
+                                   stderr=err, env=env, cwd=cwd, preexec_fn=limit if fsize else None)
         if via_pipe:
             try:
                 process.stdin.write(stdin_bytes)
@@ -168,8 +168,8 @@ def run_streams(command, env, stdin_bytes, via_pipe, fsize, timeout):
         return status, out.read(), err.read()
 
 
-def drive_terminal(command, env, answers, enter, wait_for=None, stderr_path=None):
-    """Runs `command` at an 80 x 24 pseudo-terminal and types each answer once one more prompt
+def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path=None):
+    """Runs `command` in `cwd` at an 80 x 24 pseudo-terminal and types each answer once one more prompt
     label is on the screen; with `wait_for`, also Enter once those bytes are on the screen and
     the program has had a second to end. Standard error goes to `stderr_path` where given.
     Returns whether every label came before its answer, whether the program was still running
@@ -190,6 +190,7 @@ def drive_terminal(command, env, answers, enter, wait_for=None, stderr_path=None
         fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
         if stderr_path:
             os.dup2(os.open(stderr_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC), 2)
+        os.chdir(cwd)
         os.execve(command[0], command, env if env is not None else os.environ)
     seen = b""
 
@@ -227,7 +228,8 @@ def drive_terminal(command, env, answers, enter, wait_for=None, stderr_path=None
 
 
 def run_case(t, case, locale, folder):
-    """Runs one row in its folder; returns what is wrong with the outcome."""
+    """Runs one row in its folder; returns what is wrong with the outcome. The program runs in
+    the scratch folder, so that a relative path gone wrong lands there, never in the checkout."""
     for rel, content in case.before.items():
         path = t.host(folder, rel, locale)
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -259,7 +261,7 @@ def run_case(t, case, locale, folder):
             env = None if t.wine else dict(t.env(locale), TERM="xterm")
             stderr_path = None if t.wine else os.path.join(t.root, folder + ".stderr")
             ok, running, screen, status = drive_terminal(
-                t.command(console=case.console), env, answers, b"\r", wait_for, stderr_path)
+                t.command(console=case.console), env, t.root, answers, b"\r", wait_for, stderr_path)
             if stderr_path and os.path.getsize(stderr_path):
                 problems.append(f"standard error {open(stderr_path, 'rb').read()!r}")
             texts = (BANNER, "出力ファイル名を名を", "..." + case.result)
@@ -271,8 +273,8 @@ def run_case(t, case, locale, folder):
                 problems.append(f"waited for Enter: {running}")
         else:
             stdin = b"".join(t.typed(line, folder, locale) + case.end.encode() for line in case.typed)
-            status, out, err = run_streams(t.command(case.user), t.env(locale), stdin, case.stream == "pipe",
-                                           case.fsize, 900 if case.needs == "large" else 60)
+            status, out, err = run_streams(t.command(case.user), t.env(locale), t.root, stdin,
+                                           case.stream == "pipe", case.fsize, 900 if case.needs == "large" else 60)
             want = t.console_bytes(case.result, locale)
             if out != want:
                 at = next((i for i, (a, b) in enumerate(zip(out, want)) if a != b), min(len(out), len(want)))
