@@ -198,33 +198,32 @@ unsigned char CompletePath(EditLine* editor, int) {
     return CC_REDISPLAY;
 }
 
-// The editor of this run, made at its first line; its history holds this run's answers.
-EditLine* LineEditor(History*& history) {
-    static EditLine* editor = nullptr;
-    static History* answers = nullptr;
-    if (editor == nullptr) {
-        static std::FILE* const discarded = std::fopen("/dev/null", "w");
-        answers = history_init();
-        if (discarded == nullptr || answers == nullptr) return nullptr;
-        editor = el_init("pcmconv", stdin, stdout, discarded);
-        if (editor == nullptr) return nullptr;
-        HistEvent event;
-        ::history(answers, &event, H_SETSIZE, 10);
-        el_set(editor, EL_EDITOR, "emacs");
-        el_set(editor, EL_SIGNAL, 1);  // the terminal is set back when a signal ends the run
-        el_set(editor, EL_PROMPT, EditorPrompt);
-        el_set(editor, EL_HIST, ::history, answers);
-        el_set(editor, EL_ADDFN, "pcmconv-complete", "Complete a path", CompletePath);
-        el_set(editor, EL_BIND, "^I", "pcmconv-complete", nullptr);
-        // Home, End and Delete as tmux, screen, the Linux console and rxvt send them; libedit
-        // knows the xterm forms only.
-        static const char* const kKeys[][2] = {
-            {"\033[1~", "ed-move-to-beg"}, {"\033[7~", "ed-move-to-beg"}, {"\033[4~", "ed-move-to-end"},
-            {"\033[8~", "ed-move-to-end"}, {"\033[3~", "ed-delete-next-char"}};
-        for (const auto& key : kKeys) el_set(editor, EL_BIND, key[0], key[1], nullptr);
-    }
-    history = answers;
-    return editor;
+EditLine* g_editor = nullptr;
+History* g_answers = nullptr;  // this run's answers, for Up
+
+// The editor of this run, made at its first line.
+EditLine* LineEditor() {
+    if (g_editor != nullptr) return g_editor;
+    static std::FILE* const discarded = std::fopen("/dev/null", "w");
+    if (g_answers == nullptr) g_answers = history_init();
+    if (discarded == nullptr || g_answers == nullptr) return nullptr;
+    g_editor = el_init("pcmconv", stdin, stdout, discarded);
+    if (g_editor == nullptr) return nullptr;
+    HistEvent event;
+    ::history(g_answers, &event, H_SETSIZE, 10);
+    el_set(g_editor, EL_EDITOR, "emacs");
+    el_set(g_editor, EL_SIGNAL, 1);  // the terminal is set back when a signal ends the run
+    el_set(g_editor, EL_PROMPT, EditorPrompt);
+    el_set(g_editor, EL_HIST, ::history, g_answers);
+    el_set(g_editor, EL_ADDFN, "pcmconv-complete", "Complete a path", CompletePath);
+    el_set(g_editor, EL_BIND, "^I", "pcmconv-complete", nullptr);
+    // Home, End and Delete as tmux, screen, the Linux console and rxvt send them; libedit
+    // knows the xterm forms only.
+    static const char* const kKeys[][2] = {
+        {"\033[1~", "ed-move-to-beg"}, {"\033[7~", "ed-move-to-beg"}, {"\033[4~", "ed-move-to-end"},
+        {"\033[8~", "ed-move-to-end"}, {"\033[3~", "ed-delete-next-char"}};
+    for (const auto& key : kKeys) el_set(g_editor, EL_BIND, key[0], key[1], nullptr);
+    return g_editor;
 }
 
 #endif
@@ -365,9 +364,8 @@ bool PlatformEditsConsoleLines() {
 
 long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, std::size_t capacity) {
 #if defined(PCMCONV_LIBEDIT)
-    History* history = nullptr;
-    EditLine* editor =
-        stream == stdin && prompt != nullptr && PlatformEditsConsoleLines() ? LineEditor(history) : nullptr;
+    // The dialogue gives a prompt only where PlatformEditsConsoleLines says so.
+    EditLine* editor = stream == stdin && prompt != nullptr ? LineEditor() : nullptr;
     if (editor == nullptr) return CONSOLE_LINE_NONE;
     const long promptLength =
         Utf8FromCodePage932(prompt, std::strlen(prompt), g_editorPrompt, sizeof g_editorPrompt - 1);
@@ -380,7 +378,7 @@ long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, 
     // Up at the next prompt brings this answer back.
     const std::string answer(typed, static_cast<std::size_t>(count) - (typed[count - 1] == '\n' ? 1 : 0));
     HistEvent event;
-    if (!answer.empty()) ::history(history, &event, H_ENTER, answer.c_str());
+    if (!answer.empty()) ::history(g_answers, &event, H_ENTER, answer.c_str());
     return count;
 #else
     // A terminal's own line discipline gives typed bytes as they are: the caller reads them.
