@@ -34,6 +34,7 @@ int RunConsoleDialogue() {
     WriteConsoleText(stdout, console, texts::TEXT_BANNER);
     AskForPath(console, editsLines, texts::TEXT_PCM_DATA_PROMPT, inputPath.data());
     AskForPath(console, editsLines, texts::TEXT_OUTPUT_PROMPT, outputPath.data());
+    PlatformEndConsoleLines();
 
     PrepareOutputFolders(outputPath.data());
     WriteConsoleText(stdout, console, texts::TEXT_CONVERTING);

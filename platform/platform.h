@@ -72,6 +72,9 @@ enum PlatformLockResult {
 // it locked. Only a regular file is locked; a device, a FIFO, a missing file to read, or any
 // failure but a conflicting lock gives LOCK_NOT_NEEDED.
 PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLockHandle* handle);
+// The byte a Windows lock covers, far past any data (2^63 - 2), so that no read or write of
+// the pieces meets it; a program that takes this program's locks locks the same byte.
+inline constexpr std::uint64_t LOCK_BYTE_OFFSET = (std::uint64_t{1} << 63) - 2;
 // Releases a lock; NO_LOCK is ignored.
 void PlatformUnlockFile(PlatformLockHandle handle);
 
@@ -124,6 +127,9 @@ inline constexpr long CONSOLE_LINE_REFUSED = -2;  // a character the code page l
 // line), or one of the results above; CONSOLE_LINE_NONE where the stream is no such console,
 // or where the console call fails.
 long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, std::size_t capacity);
+// Releases what PlatformReadConsoleLine kept between lines (the editor, this run's answers),
+// once the last line is read.
+void PlatformEndConsoleLines();
 
 // True where terminals paste a dropped file's path in POSIX shell quotes ('...', '\'' for a
 // quote inside).

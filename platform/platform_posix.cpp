@@ -9,8 +9,6 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
-#include <string>
-#include <vector>
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
@@ -19,10 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#if defined(PCMCONV_LIBEDIT)
-#include <dirent.h>
-#include <histedit.h>
-#endif
+#include "platform/line_editor.h"
 
 namespace {
 
@@ -138,95 +133,6 @@ long Utf8FromCodePage932(const char* bytes, std::size_t length, char* out, std::
     if (iconv(decoder, &inAt, &inLeft, &outAt, &outLeft) == static_cast<std::size_t>(-1)) return -1;
     return static_cast<long>(capacity - outLeft);
 }
-
-// ---- The line editor (libedit): its own interface, so that no configuration file is read
-// and nothing goes to standard error.
-#if defined(PCMCONV_LIBEDIT)
-
-char g_editorPrompt[3 * CONSOLE_TEXT_SIZE];
-
-char* EditorPrompt(EditLine*) { return g_editorPrompt; }
-
-// How many of the bytes of `text` after `from`, at most `length`, make whole UTF-8 characters.
-std::size_t WholeCharacters(const std::string& text, std::size_t from, std::size_t length) {
-    std::size_t whole = 0;
-    while (whole < length) {
-        const unsigned char lead = static_cast<unsigned char>(text[from + whole]);
-        const std::size_t size = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        if (whole + size > length) break;
-        whole += size;
-    }
-    return whole;
-}
-
-// Tab completes the way the program reads paths: the line before the cursor is one path,
-// blanks included, "\\" separates like "/", nothing is escaped; a folder completes to
-// "name/", a file to its name alone. Several names and nothing to add: they are listed.
-unsigned char CompletePath(EditLine* editor, int) {
-    const LineInfo* line = el_line(editor);
-    const std::string typed(line->buffer, static_cast<std::size_t>(line->cursor - line->buffer));
-    const std::size_t cut = typed.find_last_of("/\\");
-    std::string folder = cut == std::string::npos ? std::string("./") : typed.substr(0, cut + 1);
-    for (char& byte : folder) byte = byte == '\\' ? '/' : byte;
-    const std::string start = cut == std::string::npos ? typed : typed.substr(cut + 1);
-    std::vector<std::string> names;
-    if (DIR* listing = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(listing)) {
-            const std::string name = entry->d_name;
-            if (name == "." || name == ".." || (name[0] == '.' && start.empty())) continue;
-            if (name.compare(0, start.size(), start) == 0) names.push_back(name);
-        }
-        closedir(listing);
-    }
-    if (names.empty()) return CC_REFRESH_BEEP;
-    std::size_t common = names[0].size();
-    for (const std::string& name : names) {
-        std::size_t same = 0;
-        while (same < common && same < name.size() && name[same] == names[0][same]) ++same;
-        common = same;
-    }
-    std::string added =
-        names[0].substr(start.size(), WholeCharacters(names[0], start.size(), common - start.size()));
-    struct stat info;
-    if (names.size() == 1 && stat((folder + names[0]).c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        added += '/';
-    }
-    if (!added.empty()) return el_insertstr(editor, added.c_str()) == 0 ? CC_REFRESH : CC_REFRESH_BEEP;
-    std::fputc('\n', stdout);
-    for (const std::string& name : names) std::fprintf(stdout, "%s  ", name.c_str());
-    std::fputc('\n', stdout);
-    return CC_REDISPLAY;
-}
-
-EditLine* g_editor = nullptr;
-History* g_answers = nullptr;  // this run's answers, for Up
-
-// The editor of this run, made at its first line.
-EditLine* LineEditor() {
-    if (g_editor != nullptr) return g_editor;
-    static std::FILE* const discarded = std::fopen("/dev/null", "w");
-    if (g_answers == nullptr) g_answers = history_init();
-    if (discarded == nullptr || g_answers == nullptr) return nullptr;
-    g_editor = el_init("pcmconv", stdin, stdout, discarded);
-    if (g_editor == nullptr) return nullptr;
-    HistEvent event;
-    ::history(g_answers, &event, H_SETSIZE, 10);
-    el_set(g_editor, EL_EDITOR, "emacs");
-    el_set(g_editor, EL_SIGNAL, 1);  // the terminal is set back when a signal ends the run
-    el_set(g_editor, EL_PROMPT, EditorPrompt);
-    el_set(g_editor, EL_HIST, ::history, g_answers);
-    el_set(g_editor, EL_ADDFN, "pcmconv-complete", "Complete a path", CompletePath);
-    el_set(g_editor, EL_BIND, "^I", "pcmconv-complete", nullptr);
-    // Home, End and Delete as tmux, screen, the Linux console and rxvt send them; libedit
-    // knows the xterm forms only.
-    static const char* const kKeys[][2] = {
-        {"\033[1~", "ed-move-to-beg"}, {"\033[7~", "ed-move-to-beg"}, {"\033[4~", "ed-move-to-end"},
-        {"\033[8~", "ed-move-to-end"}, {"\033[3~", "ed-delete-next-char"}};
-    for (const auto& key : kKeys) el_set(g_editor, EL_BIND, key[0], key[1], nullptr);
-    return g_editor;
-}
-
-#endif
 
 }  // namespace
 
@@ -354,41 +260,22 @@ bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t 
 }
 
 bool PlatformEditsConsoleLines() {
-#if defined(PCMCONV_LIBEDIT)
     // The editor speaks UTF-8 only; other terminals keep their own line discipline.
-    return PlatformAnsiCodePage() == 65001 && isatty(STDIN_FILENO) != 0 && isatty(STDOUT_FILENO) != 0;
-#else
-    return false;  // built without libedit
-#endif
+    return LINE_EDITOR_BUILT && PlatformAnsiCodePage() == 65001 && isatty(STDIN_FILENO) != 0 &&
+           isatty(STDOUT_FILENO) != 0;
 }
 
 long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, std::size_t capacity) {
-#if defined(PCMCONV_LIBEDIT)
-    // The dialogue gives a prompt only where PlatformEditsConsoleLines says so.
-    EditLine* editor = stream == stdin && prompt != nullptr ? LineEditor() : nullptr;
-    if (editor == nullptr) return CONSOLE_LINE_NONE;
-    const long promptLength =
-        Utf8FromCodePage932(prompt, std::strlen(prompt), g_editorPrompt, sizeof g_editorPrompt - 1);
-    g_editorPrompt[promptLength < 0 ? 0 : promptLength] = '\0';
-    int count = 0;
-    const char* typed = el_gets(editor, &count);
-    if (typed == nullptr || count <= 0) return count == 0 ? 0 : CONSOLE_LINE_NONE;  // 0: Ctrl+D, empty line
-    if (static_cast<std::size_t>(count) > capacity) return CONSOLE_LINE_REFUSED;
-    std::memcpy(line, typed, static_cast<std::size_t>(count));
-    // Up at the next prompt brings this answer back.
-    const std::string answer(typed, static_cast<std::size_t>(count) - (typed[count - 1] == '\n' ? 1 : 0));
-    HistEvent event;
-    if (!answer.empty()) ::history(g_answers, &event, H_ENTER, answer.c_str());
-    return count;
-#else
-    // A terminal's own line discipline gives typed bytes as they are: the caller reads them.
-    (void)stream;
-    (void)prompt;
-    (void)line;
-    (void)capacity;
-    return CONSOLE_LINE_NONE;
-#endif
+    // The dialogue gives a prompt only where PlatformEditsConsoleLines says so. Elsewhere the
+    // terminal's own line discipline gives typed bytes as they are: the caller reads them.
+    if (stream != stdin || prompt == nullptr) return CONSOLE_LINE_NONE;
+    char utf8[3 * CONSOLE_TEXT_SIZE];
+    const long length = Utf8FromCodePage932(prompt, std::strlen(prompt), utf8, sizeof utf8 - 1);
+    utf8[length < 0 ? 0 : length] = '\0';
+    return ReadEditedLine(utf8, line, capacity);
 }
+
+void PlatformEndConsoleLines() { EndLineEditor(); }
 
 bool PlatformPastesShellQuotes() { return true; }
 

@@ -87,10 +87,9 @@ PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLo
     HANDLE file = CreateFileA(path, GENERIC_READ, sharing, nullptr, exclusive ? OPEN_ALWAYS : OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return LOCK_NOT_NEEDED;
-    // One byte far past any data (2^63 - 2), so that no read or write of the pieces meets it.
     OVERLAPPED at{};
-    at.Offset = 0xFFFFFFFEu;
-    at.OffsetHigh = 0x7FFFFFFFu;
+    at.Offset = static_cast<DWORD>(LOCK_BYTE_OFFSET);
+    at.OffsetHigh = static_cast<DWORD>(LOCK_BYTE_OFFSET >> 32);
     const DWORD how = (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | LOCKFILE_FAIL_IMMEDIATELY;
     const bool disk = GetFileType(file) == FILE_TYPE_DISK;
     if (disk && LockFileEx(file, how, 0, 1, 0, &at)) {
@@ -179,6 +178,9 @@ long PlatformReadConsoleLine(std::FILE* stream, const char*, char* line, std::si
         static_cast<int>(capacity), nullptr, codePage == CP_UTF8 ? nullptr : &substituted);
     return length <= 0 || substituted ? CONSOLE_LINE_REFUSED : length;
 }
+
+// The console keeps nothing between lines for this program.
+void PlatformEndConsoleLines() {}
 
 // A Windows console pastes a dropped path in double quotes, and ' is a letter of file names.
 bool PlatformPastesShellQuotes() { return false; }

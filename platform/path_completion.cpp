@@ -1,0 +1,56 @@
+#include "platform/path_completion.h"
+
+#include <algorithm>
+
+namespace {
+
+std::size_t NameStart(const std::string& typed) {
+    const std::size_t cut = typed.find_last_of("/\\");
+    return cut == std::string::npos ? 0 : cut + 1;
+}
+
+// How many of the `length` bytes of `text` after `from` make whole UTF-8 characters.
+std::size_t WholeCharacters(const std::string& text, std::size_t from, std::size_t length) {
+    std::size_t whole = 0;
+    while (whole < length) {
+        const unsigned char lead = static_cast<unsigned char>(text[from + whole]);
+        const std::size_t size = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (whole + size > length) break;
+        whole += size;
+    }
+    return whole;
+}
+
+}  // namespace
+
+std::string CompletionFolder(const std::string& typed) {
+    std::string folder = typed.substr(0, NameStart(typed));
+    std::replace(folder.begin(), folder.end(), '\\', '/');
+    return folder.empty() ? "./" : folder;
+}
+
+PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEntry>& entries) {
+    const std::string start = typed.substr(NameStart(typed));
+    std::vector<const FolderEntry*> matches;
+    for (const FolderEntry& entry : entries) {
+        const std::string& name = entry.name;
+        if (name.empty() || name == "." || name == ".." || (name[0] == '.' && start.empty())) continue;
+        if (name.compare(0, start.size(), start) == 0) matches.push_back(&entry);
+    }
+    PathCompletion completion;
+    if (matches.empty()) return completion;
+    const std::string& first = matches[0]->name;
+    std::size_t common = first.size();
+    for (const FolderEntry* match : matches) {
+        std::size_t same = 0;
+        while (same < common && same < match->name.size() && match->name[same] == first[same]) ++same;
+        common = same;
+    }
+    completion.insert = first.substr(start.size(), WholeCharacters(first, start.size(), common - start.size()));
+    if (matches.size() == 1 && matches[0]->folder) completion.insert += '/';
+    if (completion.insert.empty() && matches.size() > 1) {
+        for (const FolderEntry* match : matches) completion.listed.push_back(match->name);
+        std::sort(completion.listed.begin(), completion.listed.end());
+    }
+    return completion;
+}

@@ -1,0 +1,37 @@
+#include "platform/path_completion.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
+    const std::vector<FolderEntry> folder = {
+        {"in.pcm", false}, {"sp 表", true}, {"表示.pcm", false}, {"表紙.pcm", false}, {".hidden", false},
+        {"a1.pcm", false}, {"a2.pcm", false}, {".", true}, {"..", true}};
+    const struct {
+        const char* typed;
+        const char* listedFolder;
+        const char* insert;
+        std::vector<std::string> listed;
+    } cases[] = {
+        {"/d/i", "/d/", "n.pcm", {}},                   // one file
+        {"/d/s", "/d/", "p 表/", {}},                   // one folder gets "/"
+        {"/d/sp 表", "/d/", "/", {}},                   // a folder typed whole
+        {"C:\\d\\i", "C:/d/", "n.pcm", {}},            // "\" separates
+        {"d\\x/sp", "d/x/", " 表/", {}},
+        {"/d/表", "/d/", "", {"表示.pcm", "表紙.pcm"}},  // common "表" and half of 示 and 紙: nothing added
+        {"/d/", "/d/", "", {"a1.pcm", "a2.pcm", "in.pcm", "sp 表", "表示.pcm", "表紙.pcm"}},  // no dot-names
+        {"/d/.", "/d/", "hidden", {}},                  // dot-names once a dot is typed
+        {"/d/a", "/d/", "", {"a1.pcm", "a2.pcm"}},      // several names, nothing to add: listed
+        {"in.pcm", "./", "", {}},                       // typed whole: nothing to add, nothing to list
+        {"/d/x", "/d/", "", {}},                        // no name: a beep
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompletionFolder(c.typed), c.listedFolder) << c.typed;
+        const PathCompletion got = CompletePath(c.typed, folder);
+        EXPECT_EQ(got.insert, c.insert) << c.typed;
+        EXPECT_EQ(got.listed, c.listed) << c.typed;
+    }
+}
+
+}  // namespace
