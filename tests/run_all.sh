@@ -1,27 +1,19 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the host suite (warnings as errors), again built without the
-# line editor, the host suite under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzz
-# targets for a bounded time, and the Windows suite under Wine. `bash tests/run_all.sh host`
-# runs the host suite alone.
+# Builds and runs every test: the host suite (warnings as errors, the line editor required),
+# again built without the line editor, and under AddressSanitizer and UndefinedBehaviorSanitizer;
+# the fuzz targets for a bounded time; the Windows suite under Wine. `bash tests/run_all.sh
+# host` runs the host suite alone.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 
-echo "== host suite"
-cmake --preset ci >/dev/null
-cmake --build --preset ci -j "$jobs"
-ctest --preset ci -j "$jobs"
-if [ "${1:-all}" = host ]; then exit 0; fi
-
-echo "== host suite, built without the line editor"
-cmake --preset plain >/dev/null
-cmake --build --preset plain -j "$jobs"
-ctest --preset plain -j "$jobs"
-
-echo "== host suite, sanitizers"
-cmake --preset sanitize >/dev/null
-cmake --build --preset sanitize -j "$jobs"
-ctest --preset sanitize -j "$jobs"
+for preset in ci plain sanitize; do
+    echo "== host suite, preset $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+    ctest --preset "$preset" -j "$jobs"
+    if [ "${1:-all}" = host ]; then exit 0; fi
+done
 
 echo "== fuzz targets"
 bash fuzz/run_fuzzers.sh 20

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/platform.h"
+
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
     const char* how = argc > 2 ? argv[2] : "open";
@@ -17,8 +19,8 @@ int main(int argc, char** argv) {
                               nullptr, write ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1;
     OVERLAPPED at{};
-    at.Offset = 0xFFFFFFFEu;
-    at.OffsetHigh = 0x7FFFFFFFu;
+    at.Offset = static_cast<DWORD>(LOCK_BYTE_OFFSET);
+    at.OffsetHigh = static_cast<DWORD>(LOCK_BYTE_OFFSET >> 32);
     if (locks && !LockFileEx(file, write ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, 1, 0, &at)) return 1;
     std::puts("held");
     std::fflush(stdout);
