@@ -183,6 +183,12 @@ std::int64_t PlatformQueryFileLength(const char* path) {
     return ok ? static_cast<std::int64_t>(info.st_size) : -1;
 }
 
+bool PlatformIsPipe(const char* path) {
+    const NativePath native = ToNativePath(path);
+    struct stat info;
+    return native && stat(native.get(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
+
 bool PlatformSameFile(const char* pathA, const char* pathB) {
     struct stat a;
     struct stat b;

@@ -8,6 +8,7 @@
 #include <io.h>
 #include <share.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <iterator>
 
@@ -62,6 +63,13 @@ std::int64_t PlatformQueryFileLength(const char* path) {
     CloseHandle(file);
     if (!ok) return -1;
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+}
+
+bool PlatformIsPipe(const char* path) {
+    // Each test stops at the zero byte of a shorter path.
+    auto separator = [](char c) { return c == '\\' || c == '/'; };
+    return separator(path[0]) && separator(path[1]) && (path[2] == '.' || path[2] == '?') &&
+           separator(path[3]) && _strnicmp(path + 4, "pipe", 4) == 0 && separator(path[8]);
 }
 
 bool PlatformSameFile(const char* pathA, const char* pathB) {

@@ -9,7 +9,7 @@ followed by `end`. Paths in `before` and `after` are relative to the case's fold
 
 from collections import namedtuple
 
-from files import (DIR, GONE, BIG_PCM, FIFO, PCM, SAMPLE, FifoReader, ReadOnly, ReadsAsWav,
+from files import (DIR, GONE, BIG_PCM, FIFO, PCM, SAMPLE, FifoReader, FifoWriter, ReadOnly, ReadsAsWav,
                    SparsePcm, pcm_file, wav_file)
 
 # The texts as the user reads them; the program writes them as code page 932 bytes.
@@ -40,6 +40,10 @@ SHORT = b"RIFF\x30\x01"
 LEFT, UP, ERASE = "\x1b[D", "\x1b[A", "\x7f"
 SMALL = pcm_file(bytes(100))  # every write waits in the C runtime's buffer until the close
 LARGE = SparsePcm(4 * 2**30 + 300001)
+# Makers that are checked afterwards stand in a row's `before` and `after` alike.
+WRITER = FifoWriter(PCM)
+SLOW = FifoReader(wav_file(BIG_PCM))
+GOES = FifoReader(wav_file(BIG_PCM), leaves_after=65536)
 
 CASES = [
     # A UTF-8 locale the system lacks still means a UTF-8 terminal.
@@ -87,12 +91,19 @@ CASES = [
          {"out.wav": GONE}, stream="pipe"),
     Case("sjis", "Shift_JIS names with 0x5C second bytes", (r"{d}\表歃\ソフト.pcm", r"{d}\ソフト\濬歃\表.wav"),
          {"表歃/ソフト.pcm": PCM}, DONE, {"ソフト/濬歃/表.wav": wav_file(PCM)}, locales=("sjis",)),
-    Case("fifoin", "a FIFO input with no writer", TYPED, {"in.pcm": FIFO}, READ_FAILED, on=LINUX),
+    # A pipe cannot give its bytes at set offsets: refused before the output is touched, unopened.
+    Case("fifoin", "a FIFO input: the output untouched, its writer undisturbed", TYPED,
+         {"in.pcm": WRITER, "out.wav": b"precious"}, READ_FAILED, {"in.pcm": WRITER, "out.wav": b"precious"},
+         on=LINUX),
+    Case("pipein", "a named pipe input: the output untouched", (r"\\.\pipe\pcmconv", r"{d}\out.wav"),
+         {"out.wav": b"precious"}, READ_FAILED, {"out.wav": b"precious"}, on=WINE),
     Case("fifoout", "a FIFO output with no reader", TYPED, {"in.pcm": PCM, "out.wav": FIFO}, WRITE_FAILED,
          on=LINUX),
-    Case("fifoslow", "a FIFO output read slowly gets every byte", TYPED,
-         {"in.pcm": BIG_PCM, "out.wav": FifoReader(wav_file(BIG_PCM))}, DONE, on=LINUX),
-    Case("stdin", "standard input from a pipe as the input", ("/dev/stdin", r"{d}\out.wav"), {}, READ_FAILED,
+    Case("fifoslow", "a FIFO output read slowly gets every byte", TYPED, {"in.pcm": BIG_PCM, "out.wav": SLOW},
+         DONE, {"out.wav": SLOW}, on=LINUX),
+    Case("fifogone", "a FIFO output whose reader goes away: 31, not killed", TYPED,
+         {"in.pcm": BIG_PCM, "out.wav": GOES}, WRITE_FAILED, {"out.wav": GOES}, on=LINUX),
+    Case("stdin", "standard input from a pipe as the input", ("/dev/stdin", r"{d}\out.wav"), {}, READ_FAILED, {"out.wav": GONE},
          on=LINUX, stream="pipe"),
     Case("slashes", "\"/\" and mixed separators make every folder", (r"{d}\in.pcm", r"{u}/n1/n2\n3/out.wav"),
          IO, DONE, {"n1/n2/n3/out.wav": wav_file(PCM)}),

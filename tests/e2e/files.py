@@ -69,18 +69,20 @@ class ReadsAsWav:
 
 class FifoReader:
     """A FIFO whose reader holds it open for reading and writing, so that the close after each
-    piece is no end of file to it, and reads it slowly: the program's writes must wait."""
+    piece is no end of file to it, and reads it slowly: the program's writes must wait. With
+    `leaves_after`, the reader goes away once it has that many bytes."""
 
-    def __init__(self, expected):
-        self.expected, self.got = expected, b""
+    def __init__(self, expected, leaves_after=None):
+        self.expected, self.got, self.leaves_after = expected, b"", leaves_after
 
     def make(self, path):
+        self.got = b""
         os.mkfifo(path)
         fd = os.open(path, os.O_RDWR)
 
         def read_slowly():
             deadline = time.time() + 30
-            while len(self.got) < len(self.expected) and time.time() < deadline:
+            while len(self.got) < (self.leaves_after or len(self.expected)) and time.time() < deadline:
                 time.sleep(0.005)
                 if select.select([fd], [], [], 0.5)[0]:
                     self.got += os.read(fd, 16384)
@@ -90,7 +92,39 @@ class FifoReader:
 
     def check(self, path):
         self.thread.join()
-        return None if self.got == self.expected else f"the reader got {len(self.got)} bytes, not the WAV file"
+        want = self.expected[:len(self.got)] if self.leaves_after else self.expected
+        return None if self.got == want else f"the reader got {len(self.got)} bytes, not the WAV file"
+
+
+class FifoWriter:
+    """A FIFO with a program waiting to write `content` into it: after the run it must still be
+    waiting, and then deliver every byte to a reader."""
+
+    def __init__(self, content):
+        self.content, self.error = content, None
+
+    def make(self, path):
+        os.mkfifo(path)
+
+        def write():
+            try:
+                with open(path, "wb") as f:  # waits for a reader
+                    f.write(self.content)
+            except OSError as error:
+                self.error = error
+        self.thread = threading.Thread(target=write, daemon=True)
+        self.thread.start()
+
+    def check(self, path):
+        waiting = self.thread.is_alive()
+        fd = os.open(path, os.O_RDONLY | os.O_NONBLOCK)  # no wait where no writer is left
+        os.set_blocking(fd, True)
+        with os.fdopen(fd, "rb") as f:
+            got = f.read()
+        self.thread.join(10)
+        if not waiting or self.error or got != self.content:
+            return f"the writer was disturbed: waiting {waiting}, {self.error}, {len(got)} bytes"
+        return None
 
 
 class SparsePcm:
