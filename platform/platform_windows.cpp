@@ -8,7 +8,6 @@
 #include <io.h>
 #include <share.h>
 #include <stdio.h>
-#include <string.h>
 
 #include <iterator>
 
@@ -66,10 +65,11 @@ std::int64_t PlatformQueryFileLength(const char* path) {
 }
 
 bool PlatformIsPipe(const char* path) {
-    // Each test stops at the zero byte of a shorter path.
+    // Each test stops at the zero byte of a shorter path; "| 0x20" lowers only these letters.
     auto separator = [](char c) { return c == '\\' || c == '/'; };
     return separator(path[0]) && separator(path[1]) && (path[2] == '.' || path[2] == '?') &&
-           separator(path[3]) && _strnicmp(path + 4, "pipe", 4) == 0 && separator(path[8]);
+           separator(path[3]) && (path[4] | 0x20) == 'p' && (path[5] | 0x20) == 'i' &&
+           (path[6] | 0x20) == 'p' && (path[7] | 0x20) == 'e' && separator(path[8]);
 }
 
 bool PlatformSameFile(const char* pathA, const char* pathB) {
