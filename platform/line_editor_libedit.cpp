@@ -94,7 +94,8 @@ LineEditor* TheLineEditor() {
     el_set(editor, EL_SIGNAL, 1);  // the terminal is set back when a signal ends the run
     el_set(editor, EL_PROMPT, ShowPrompt);
     el_set(editor, EL_HIST, ::history, state->answers);
-    el_set(editor, EL_ADDFN, "pcmconv-complete", "Complete a path", CompleteTypedPath);
+    // The wide call keeps these literals; the narrow one leaks a copy of each.
+    el_wset(editor, EL_ADDFN, L"pcmconv-complete", L"Complete a path", CompleteTypedPath);
     el_set(editor, EL_BIND, "^I", "pcmconv-complete", nullptr);
     // Home, End and Delete as tmux, screen, the Linux console and rxvt send them; libedit
     // knows the xterm forms only.
