@@ -113,6 +113,9 @@ long ReadEditedLine(const char* prompt, char* line, std::size_t capacity) {
     LineEditor* state = TheLineEditor();
     if (state == nullptr) return CONSOLE_LINE_NONE;
     std::snprintf(state->prompt, sizeof state->prompt, "%s", prompt);
+    // Raw mode before the prompt shows: keys typed as soon as it is on the screen must reach
+    // the editor, not the terminal's own line editing (el_gets sets it only at its first read).
+    el_set(state->editor, EL_PREP_TERM, 1);
     int count = 0;
     const char* typed = el_gets(state->editor, &count);
     if (typed == nullptr || count <= 0) return count == 0 ? 0 : CONSOLE_LINE_NONE;  // 0: Ctrl+D, empty line
