@@ -7,6 +7,7 @@
 #include "convert/pcm_to_wav.h"
 #include "dialogue/console_output.h"
 #include "dialogue/line_reader.h"
+#include "dialogue/typed_path.h"
 #include "folders/output_folders.h"
 #include "platform/platform.h"
 #include "texts/console_texts.h"
@@ -20,7 +21,7 @@ void AskForPath(bool console, bool editsLines, const char (&prompt)[N], char* pa
     const char* lastLine = std::strrchr(prompt, '\n') + 1;
     WriteConsoleText(stdout, console, prompt, editsLines ? static_cast<std::size_t>(lastLine - prompt) : N);
     ReadInputLine(path, editsLines ? lastLine : nullptr);
-    UnwrapPastedPath(path, PlatformPastesShellQuotes());
+    InterpretTypedPath(path, {PlatformPastesShellQuotes(), PlatformHomeFolder()});
 }
 
 }  // namespace

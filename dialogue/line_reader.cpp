@@ -104,32 +104,3 @@ bool ReadInputLine(char* path, const char* prompt) {
     standardInput.prompt = prompt;
     return ReadLineFrom(standardInput, path);
 }
-
-void UnwrapPastedPath(char* path, bool shellQuotes) {
-    std::size_t length = std::strlen(path);
-    while (length > 0 && (path[length - 1] == ' ' || path[length - 1] == '\t')) path[--length] = '\0';
-    if (length >= 2 && path[0] == '"' && path[length - 1] == '"') {
-        std::memmove(path, path + 1, length - 2);
-        path[length - 2] = '\0';
-        return;
-    }
-    if (!shellQuotes || length < 2 || length >= PATH_BUFFER_SIZE) return;
-    if (path[0] != '\'' || path[length - 1] != '\'') return;
-    // '...' pieces joined by \' (a quote), as 'it'\''s.pcm': unquoted only when all of it is.
-    char unquoted[PATH_BUFFER_SIZE];
-    std::size_t kept = 0;
-    for (std::size_t at = 1; at < length; ++at) {
-        if (path[at] != '\'') {
-            unquoted[kept++] = path[at];
-        } else if (at + 1 < length) {
-            // \' and a quote that opens the next piece, which its own quote closes.
-            if (at + 4 >= length || path[at + 1] != '\\' || path[at + 2] != '\'' || path[at + 3] != '\'') {
-                return;
-            }
-            unquoted[kept++] = '\'';
-            at += 3;
-        }
-    }
-    std::memcpy(path, unquoted, kept);
-    path[kept] = '\0';
-}

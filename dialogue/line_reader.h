@@ -35,9 +35,3 @@ bool ReadLineFrom(LineInput& input, char* path);
 
 // ReadLineFrom on standard input; `prompt` as for PlatformReadConsoleLine.
 bool ReadInputLine(char* path, const char* prompt);
-
-// Takes a path as a terminal pastes a dropped file: drops the blanks after it, then one pair
-// of double quotes around all of it (a Windows console's form, and no file name holds a
-// double quote), or with `shellQuotes` a POSIX shell's single quotes, '\'' standing for a
-// quote inside them. Anything else stays as typed.
-void UnwrapPastedPath(char* path, bool shellQuotes);

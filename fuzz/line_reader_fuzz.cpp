@@ -1,5 +1,6 @@
 // Any bytes on standard input, read as a file or pipe: three lines never write past their
-// buffers, never hold more than 255 bytes, and match a plain model of the line rules.
+// buffers, never hold more than 255 bytes, and match a plain model of the line rules; what
+// each means as a path, under either system's forms, stays inside its buffer too.
 
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "dialogue/line_reader.h"
+#include "dialogue/typed_path.h"
 
 namespace {
 
@@ -59,6 +61,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (anyByte != expected.anyByte || std::strlen(path) > PATH_BUFFER_SIZE - 1 ||
             (anyByte && std::string(path) != expected.text)) {
             std::abort();
+        }
+        for (const TypedPathForms& forms : {TypedPathForms{false, nullptr}, TypedPathForms{true, "/h"}}) {
+            char* typed = static_cast<char*>(std::malloc(PATH_BUFFER_SIZE));
+            std::memcpy(typed, path, PATH_BUFFER_SIZE);
+            InterpretTypedPath(typed, forms);
+            if (std::strlen(typed) > PATH_BUFFER_SIZE - 1) std::abort();
+            std::free(typed);
         }
         std::free(path);
     }

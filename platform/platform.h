@@ -136,9 +136,12 @@ long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, 
 // once the last line is read.
 void PlatformEndConsoleLines();
 
-// True where terminals paste a dropped file's path in POSIX shell quotes ('...', '\'' for a
-// quote inside).
+// True where terminals write paths in a POSIX shell's forms: shell quotes ('...', '\'' for a
+// quote inside), "\ " for a blank, file URIs.
 bool PlatformPastesShellQuotes();
+// The folder a typed "~/" begins in: HOME on POSIX ("" where it is unset); nullptr on
+// Windows, where "~" is a letter of names (PROGRA~1).
+const char* PlatformHomeFolder();
 
 // How many processes share this process's console; 0 where there is none or it cannot be told.
 unsigned PlatformConsoleProcessCount();

@@ -285,6 +285,11 @@ void PlatformEndConsoleLines() { EndLineEditor(); }
 
 bool PlatformPastesShellQuotes() { return true; }
 
+const char* PlatformHomeFolder() {
+    const char* home = std::getenv("HOME");
+    return home != nullptr ? home : "";
+}
+
 // No POSIX terminal is a window that closes when the program ends: nothing waits.
 unsigned PlatformConsoleProcessCount() { return 0; }
 

@@ -193,6 +193,9 @@ void PlatformEndConsoleLines() {}
 // A Windows console pastes a dropped path in double quotes, and ' is a letter of file names.
 bool PlatformPastesShellQuotes() { return false; }
 
+// "~" is a letter of names here.
+const char* PlatformHomeFolder() { return nullptr; }
+
 unsigned PlatformConsoleProcessCount() {
     DWORD processes[2];
     return GetConsoleProcessList(processes, 2);

@@ -87,39 +87,4 @@ TEST(ReadLineFrom, ConsoleInput) {
     }
 }
 
-// Paths as terminals paste a dropped file; single quotes count only with `shellQuotes`.
-TEST(UnwrapPastedPath, BlanksAfterAndOneQuotingAroundTheWholePath) {
-    const struct {
-        Bytes typed;
-        Bytes used;
-        Bytes usedWithShellQuotes;
-    } cases[] = {
-        {"\"C:\\my files\\in.pcm\"", "C:\\my files\\in.pcm", "C:\\my files\\in.pcm"},
-        {"\"/my dir/x.pcm\" ", "/my dir/x.pcm", "/my dir/x.pcm"},
-        {"/my/x.pcm \t ", "/my/x.pcm", "/my/x.pcm"},
-        {"'/my dir/x.pcm' ", "'/my dir/x.pcm'", "/my dir/x.pcm"},
-        {R"('it'\''s.pcm')", R"('it'\''s.pcm')", "it's.pcm"},
-        {R"('a'\''')", R"('a'\''')", "a'"},
-        {"''", "''", ""},
-        {"\"\"", "", ""},
-        {"\"C:\\\x95\x5C\\x.pcm\"", "C:\\\x95\x5C\\x.pcm", "C:\\\x95\x5C\\x.pcm"},
-        // Not one quoted path: used as typed.
-        {R"('a'\'')", R"('a'\'')", R"('a'\'')"},
-        {"'a'b'", "'a'b'", "'a'b'"},
-        {"'", "'", "'"},
-        {"\"", "\"", "\""},
-        {"\"C:\\in.pcm", "\"C:\\in.pcm", "\"C:\\in.pcm"},
-        {" x", " x", " x"},
-        {"\"\"x\"\"", "\"x\"", "\"x\""},
-    };
-    for (const auto& c : cases) {
-        for (bool shellQuotes : {false, true}) {
-            char path[PATH_BUFFER_SIZE] = {};
-            std::memcpy(path, c.typed.data(), c.typed.size());
-            UnwrapPastedPath(path, shellQuotes);
-            EXPECT_EQ(Bytes(path), shellQuotes ? c.usedWithShellQuotes : c.used) << c.typed << " " << shellQuotes;
-        }
-    }
-}
-
 }  // namespace

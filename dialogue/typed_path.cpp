@@ -1,0 +1,182 @@
+#include "dialogue/typed_path.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "dialogue/line_reader.h"
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Where a URI's path begins after "scheme://" at `at` (a letter, then letters, digits, "+",
+// "-" or ".", two or more in all, so that "C://" stays a drive); 0 where none is.
+std::size_t AfterScheme(const std::string& text, std::size_t at = 0) {
+    std::size_t end = at;
+    while (end < text.size() && (IsLetter(text[end]) || (end > at && (IsDigit(text[end]) ||
+                                                                       std::strchr("+-.", text[end]))))) {
+        ++end;
+    }
+    return end - at >= 2 && text.compare(end, 3, "://") == 0 ? end + 3 : 0;
+}
+
+bool BeginsAbsolute(const std::string& text, std::size_t at) {
+    if (at >= text.size()) return false;
+    const bool drive = IsLetter(text[at]) && at + 1 < text.size() && text[at + 1] == ':';
+    const bool home = text[at] == '~' && at + 1 < text.size() && IsSeparator(text[at + 1]);
+    return IsSeparator(text[at]) || drive || home;
+}
+
+bool BeginsLikeAPath(const std::string& text, std::size_t at) {
+    if (at < text.size() && (text[at] == '\'' || text[at] == '"')) ++at;
+    return BeginsAbsolute(text, at) || AfterScheme(text, at) != 0;
+}
+
+// True when the line splits, at blanks outside quotes, into two or more words that each begin
+// like a path: several dropped files. Shell rules ('...', "...", \x) or double quotes alone.
+bool HoldsSeveralPaths(const std::string& line, bool shellRules) {
+    std::vector<std::size_t> words;
+    char quote = 0;
+    bool inWord = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quote == 0 && IsBlank(c)) {
+            inWord = false;
+            continue;
+        }
+        if (!inWord) words.push_back(i);
+        inWord = true;
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || (c == '\'' && shellRules)) {
+            quote = c;
+        } else if (c == '\\' && shellRules) {
+            ++i;
+        }
+    }
+    if (words.size() < 2) return false;
+    for (std::size_t at : words) {
+        if (!BeginsLikeAPath(line, at)) return false;
+    }
+    return true;
+}
+
+// Removes one pair of double quotes around all of `text`, or with `shellQuotes` a POSIX
+// shell's single quotes, '\'' standing for a quote inside; true when it did.
+bool Unquote(std::string& text, bool shellQuotes) {
+    const std::size_t length = text.size();
+    if (length >= 2 && text[0] == '"' && text[length - 1] == '"') {
+        text = text.substr(1, length - 2);
+        return true;
+    }
+    if (!shellQuotes || length < 2 || text[0] != '\'' || text[length - 1] != '\'') return false;
+    // '...' pieces joined by \' (a quote), as 'it'\''s.pcm': unquoted only when all of it is.
+    std::string unquoted;
+    for (std::size_t at = 1; at < length; ++at) {
+        if (text[at] != '\'') {
+            unquoted += text[at];
+        } else if (at + 1 < length) {
+            // \' and a quote that opens the next piece, which its own quote closes.
+            if (at + 4 >= length || text.compare(at + 1, 3, "\\''") != 0) return false;
+            unquoted += '\'';
+            at += 3;
+        }
+    }
+    text = unquoted;
+    return true;
+}
+
+// WezTerm's form: each "\ " a blank, where every "\" stands before a blank (a line without
+// one is the same either way). False otherwise.
+bool UnescapeBlanks(const std::string& escaped, std::string& text) {
+    std::string unescaped;
+    for (std::size_t at = 0; at < escaped.size(); ++at) {
+        if (escaped[at] == '\\') {
+            if (at + 1 == escaped.size() || !IsBlank(escaped[at + 1])) return false;
+            ++at;
+        }
+        unescaped += escaped[at];
+    }
+    text = unescaped;
+    return true;
+}
+
+int HexValue(char c) {
+    if (IsDigit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// A file URI of this machine as its path, %XX decoded; false for a URI to refuse. Text that
+// is no URI stays.
+bool FromUri(std::string& text) {
+    const std::size_t path = AfterScheme(text);
+    if (path == 0) return true;
+    std::string scheme = text.substr(0, path - 3);
+    for (char& c : scheme) c = static_cast<char>(c | 0x20);
+    std::string rest = text.substr(path);
+    if (rest.compare(0, 10, "localhost/") == 0) rest.erase(0, 9);
+    if (scheme != "file" || rest.empty() || rest[0] != '/') return false;
+    std::string decoded;
+    for (std::size_t at = 0; at < rest.size(); ++at) {
+        // std::string's [size()] is a zero byte, which is no hex digit.
+        const int high = rest[at] == '%' ? HexValue(rest[at + 1]) : -1;
+        const int low = high < 0 ? -1 : HexValue(rest[at + 2]);
+        if (low < 0) {
+            decoded += rest[at];
+            continue;
+        }
+        const char byte = static_cast<char>(high * 16 + low);
+        if (byte == '\0' || IsSeparator(byte)) return false;
+        decoded += byte;
+        at += 2;
+    }
+    text = decoded;
+    return true;
+}
+
+bool Interpret(std::string& line, const TypedPathForms& forms) {
+    const std::size_t open = line.find("\x1b[200~");
+    const std::size_t close = line.find("\x1b[201~");
+    if (open != std::string::npos || close != std::string::npos) {
+        if (open == std::string::npos || close == std::string::npos || close < open) return false;
+        line.erase(close, 6);
+        line.erase(open, 6);
+    }
+    if (HoldsSeveralPaths(line, forms.posixShell)) return false;
+    std::size_t end = line.size();
+    while (end > 0 && IsBlank(line[end - 1])) --end;
+    std::size_t begin = 0;
+    while (begin < end && IsBlank(line[begin])) ++begin;
+    if (!BeginsAbsolute(line, begin) && line[begin] != '\'' && line[begin] != '"') begin = 0;
+    // A "\ " may end WezTerm's form: one blank after a final "\" is the name's own.
+    const bool escapedBlankEnds = end > begin && end < line.size() && line[end - 1] == '\\';
+    const std::string escaped = line.substr(begin, end + (escapedBlankEnds ? 1 : 0) - begin);
+    std::string text = line.substr(begin, end - begin);
+    const bool quoted = Unquote(text, forms.posixShell);
+    if (forms.posixShell) {
+        if (!quoted) UnescapeBlanks(escaped, text);
+        if (!FromUri(text)) return false;
+    }
+    if (forms.home != nullptr && !quoted && text.size() >= 2 && text[0] == '~' && IsSeparator(text[1])) {
+        std::string home = forms.home;
+        if (home.empty() || home[0] != '/') return false;
+        while (home.size() > 1 && home.back() == '/') home.pop_back();
+        text = (home == "/" ? "" : home) + text.substr(1);
+    }
+    line = text;
+    return line.size() < PATH_BUFFER_SIZE;
+}
+
+}  // namespace
+
+void InterpretTypedPath(char* path, const TypedPathForms& forms) {
+    std::string line(path);
+    if (!Interpret(line, forms)) line.clear();
+    std::memcpy(path, line.c_str(), line.size() + 1);
+}

@@ -1,0 +1,95 @@
+#include "dialogue/typed_path.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "dialogue/line_reader.h"
+#include "test_files.h"
+
+namespace {
+
+Bytes Interpret(const Bytes& typed, const TypedPathForms& forms) {
+    char path[PATH_BUFFER_SIZE] = {};
+    std::memcpy(path, typed.data(), typed.size());
+    InterpretTypedPath(path, forms);
+    return path;
+}
+
+// Each typed line as a Windows console's forms read it, and as a POSIX terminal's (HOME=/home/u).
+TEST(InterpretTypedPath, TheFormsTerminalsWrite) {
+    const struct {
+        Bytes typed;
+        Bytes windows;
+        Bytes posix;
+    } cases[] = {
+        {"\"C:\\my files\\in.pcm\"", "C:\\my files\\in.pcm", "C:\\my files\\in.pcm"},
+        {"\"/my dir/x.pcm\" ", "/my dir/x.pcm", "/my dir/x.pcm"},
+        {"/my/x.pcm \t ", "/my/x.pcm", "/my/x.pcm"},
+        {"'/my dir/x.pcm' ", "'/my dir/x.pcm'", "/my dir/x.pcm"},
+        {R"('it'\''s.pcm')", R"('it'\''s.pcm')", "it's.pcm"},
+        {R"('a'\''')", R"('a'\''')", "a'"},
+        {"''", "''", ""},
+        {"\"\"", "", ""},
+        {"\"C:\\\x95\x5C\\x.pcm\"", "C:\\\x95\x5C\\x.pcm", "C:\\\x95\x5C\\x.pcm"},
+        // Not one quoted path: used as typed.
+        {R"('a'\'')", R"('a'\'')", R"('a'\'')"},
+        {"'a'b'", "'a'b'", "'a'b'"},
+        {"'", "'", "'"},
+        {"\"", "\"", "\""},
+        {"\"C:\\in.pcm", "\"C:\\in.pcm", "\"C:\\in.pcm"},
+        {"C:\\in.pcm\"", "C:\\in.pcm\"", "C:\\in.pcm\""},
+        {"'/d/in.pcm", "'/d/in.pcm", "'/d/in.pcm"},
+        {" x", " x", " x"},
+        {"\"\"x\"\"", "\"x\"", "\"x\""},
+        // Blanks before a path; several dropped files; a blank inside one name.
+        {" \t/d/in.pcm", "/d/in.pcm", "/d/in.pcm"},
+        {" '/d/in.pcm'", "'/d/in.pcm'", "/d/in.pcm"},
+        {"'/d/m1.wav' '/d/m2.wav' ", "", ""},
+        {"/d/k1.wav /d/k2.wav ", "", ""},
+        {"\"C:\\a b\\x.pcm\" \"D:\\y.pcm\"", "", ""},
+        {"/my dir/x.pcm ", "/my dir/x.pcm", "/my dir/x.pcm"},
+        {R"('/d/a'\'' '\''b.pcm' )", "", "/d/a' 'b.pcm"},
+        // WezTerm's "\ "; a Windows-style path keeps "\" as a separator.
+        {"/d/a\\ b/x.pcm ", "/d/a\\ b/x.pcm", "/d/a b/x.pcm"},
+        {"/d/end\\  ", "/d/end\\", "/d/end "},
+        {"out\\ 2\\x.wav", "out\\ 2\\x.wav", "out\\ 2\\x.wav"},
+        {"'/d/a\\ b' ", "'/d/a\\ b'", "/d/a\\ b"},
+        // URIs.
+        {"file:///d/u%20v%e8%a1%a8.wav", "file:///d/u%20v%e8%a1%a8.wav", "/d/u v\xe8\xa1\xa8.wav"},
+        {"file://localhost/d/x%zz", "file://localhost/d/x%zz", "/d/x%zz"},
+        {"file://host/d/x", "file://host/d/x", ""},
+        {"http://localhost/d/x%", "http://localhost/d/x%", ""},
+        {"file:///d/a%2Fb", "file:///d/a%2Fb", ""},
+        {"file:///d/a%00b", "file:///d/a%00b", ""},
+        {"'smb://server/share/x.wav' ", "'smb://server/share/x.wav'", ""},
+        {"C://dir/x.wav", "C://dir/x.wav", "C://dir/x.wav"},
+        // The home folder.
+        {"~/t.wav", "~/t.wav", "/home/u/t.wav"},
+        {"~\\t.wav", "~\\t.wav", "/home/u\\t.wav"},
+        {"~user/t.wav", "~user/t.wav", "~user/t.wav"},
+        {"'~/t.wav'", "'~/t.wav'", "~/t.wav"},
+        // A bracketed paste's markers; a paste cut across lines answers nothing.
+        {"\x1b[200~/d/a\x1b[201~", "/d/a", "/d/a"},
+        {"\x1b[200~/d/a", "", ""},
+        {"/d/b\x1b[201~", "", ""},
+        {"/d/b\x1b[201~\x1b[200~/d/c", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Interpret(c.typed, {false, nullptr}), c.windows) << c.typed;
+        EXPECT_EQ(Interpret(c.typed, {true, "/home/u"}), c.posix) << c.typed;
+    }
+}
+
+// "~/" where HOME cannot give a path, and where the expansion outgrows the path buffer.
+TEST(InterpretTypedPath, RefusedHomeFolders) {
+    const Bytes longHome = "/" + Bytes(250, 'h');
+    EXPECT_EQ(Interpret("~/x", {true, "/"}), "/x");
+    EXPECT_EQ(Interpret("~/x", {true, "/h//"}), "/h/x");
+    EXPECT_EQ(Interpret("~/abc", {true, longHome.c_str()}), longHome + "/abc");
+    for (const char* home : {"", "h", longHome.c_str()}) {
+        EXPECT_EQ(Interpret("~/abcd", {true, home}), "") << home;
+    }
+}
+
+}  // namespace
