@@ -21,6 +21,15 @@ std::size_t WholeCharacters(const std::string& text, std::size_t from, std::size
     return whole;
 }
 
+// True when the program reads the name back as typed: "\\" separates, control characters
+// cannot be typed, and blanks after a line are dropped.
+bool Reachable(const std::string& name) {
+    for (const char c : name) {
+        if (c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    }
+    return !name.empty() && name.back() != ' ';
+}
+
 }  // namespace
 
 std::string CompletionFolder(const std::string& typed) {
@@ -34,7 +43,7 @@ PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEn
     std::vector<const FolderEntry*> matches;
     for (const FolderEntry& entry : entries) {
         const std::string& name = entry.name;
-        if (name.empty() || name == "." || name == ".." || (name[0] == '.' && start.empty())) continue;
+        if (!Reachable(name) || name == "." || name == ".." || (name[0] == '.' && start.empty())) continue;
         if (name.compare(0, start.size(), start) == 0) matches.push_back(&entry);
     }
     PathCompletion completion;
@@ -53,4 +62,19 @@ PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEn
         std::sort(completion.listed.begin(), completion.listed.end());
     }
     return completion;
+}
+
+std::vector<std::string> ListingRows(const std::vector<std::string>& names,
+                                     const std::vector<std::size_t>& widths, std::size_t width) {
+    std::size_t column = 0;
+    for (const std::size_t w : widths) column = std::max(column, w + 2);
+    const std::size_t columns = std::max<std::size_t>(1, std::min(names.size(), (width + 2) / std::max<std::size_t>(column, 1)));
+    const std::size_t rows = (names.size() + columns - 1) / columns;
+    std::vector<std::string> lines(rows);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::string& line = lines[i % rows];
+        line += names[i];
+        if (i + rows < names.size()) line.append(column - widths[i], ' ');
+    }
+    return lines;
 }

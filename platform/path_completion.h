@@ -22,5 +22,12 @@ struct PathCompletion {
 };
 
 // Completes the name after the last separator of `typed` among `entries`, the names of its
-// folder. Names that begin with a dot count only once a dot is typed.
+// folder. Names that begin with a dot count only once a dot is typed. Names the program could
+// not open as typed are never offered: with a "\\" (a separator to it), a control character,
+// or a blank at the end (dropped from typed lines).
 PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEntry>& entries);
+
+// Names in rows of columns that fit `width` display columns, down each column first, as ls
+// writes them; `widths` holds each name's display width.
+std::vector<std::string> ListingRows(const std::vector<std::string>& names,
+                                     const std::vector<std::size_t>& widths, std::size_t width);
