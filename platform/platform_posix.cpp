@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <cctype>
 #include <cerrno>
 #include <csignal>
 #include <clocale>
@@ -9,10 +10,10 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <fcntl.h>
 #include <iconv.h>
 #include <langinfo.h>
-#include <strings.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,13 +81,20 @@ NativePath ToNativePath(const char* path) {
     return native;
 }
 
-// True when a locale's name says UTF-8: "xx_YY.UTF-8", ".utf8", any case, "@..." after it.
-bool NamesUtf8(const char* name) {
-    const char* codeset = name != nullptr ? std::strchr(name, '.') : nullptr;
-    if (codeset == nullptr) return false;
-    const std::size_t length = std::strcspn(codeset + 1, "@");
-    return (length == 5 && strncasecmp(codeset + 1, "UTF-8", 5) == 0) ||
-           (length == 4 && strncasecmp(codeset + 1, "UTF8", 4) == 0);
+// The code page of a character set named as glibc compares names (any case, "-" and "_"
+// ignored), its first `length` bytes: 65001 for UTF-8, 932 for every name of Shift_JIS, 1252
+// for any other.
+unsigned CodePageOfCharset(const char* name, std::size_t length) {
+    std::string folded;
+    for (std::size_t i = 0; i < length && name[i] != '\0'; ++i) {
+        if (name[i] != '-' && name[i] != '_') folded += static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
+    }
+    static const char* const kShiftJisNames[] = {"sjis",  "shiftjis",   "shiftjisx0213", "cp932",
+                                                  "windows31j", "mskanji", "pck"};
+    for (const char* shiftJis : kShiftJisNames) {
+        if (folded == shiftJis) return 932;
+    }
+    return folded == "utf8" ? 65001 : 1252;
 }
 
 unsigned CodePageOfLocale() {
@@ -94,26 +102,21 @@ unsigned CodePageOfLocale() {
     const char* previous = std::setlocale(LC_CTYPE, nullptr);
     char saved[64] = "C";
     if (previous != nullptr) std::strncpy(saved, previous, sizeof saved - 1);
-    bool set = std::setlocale(LC_CTYPE, "") != nullptr;
-    if (!set) {
-        // A UTF-8 locale the system lacks (common where none was generated) still means a
-        // UTF-8 terminal: glibc's built-in C.UTF-8 speaks it.
+    unsigned codePage = 1252;
+    if (std::setlocale(LC_CTYPE, "") != nullptr) {
+        codePage = CodePageOfCharset(nl_langinfo(CODESET), std::string::npos);
+    } else {
+        // A locale the system lacks (common where none was generated) still names its
+        // terminal's character set, "xx_YY.charset@modifier": glibc's built-in C.UTF-8 speaks
+        // UTF-8, and reading Shift_JIS paths needs no locale at all.
         const char* name = nullptr;
         for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
             name = std::getenv(variable);
             if (name != nullptr && *name != '\0') break;
         }
-        set = NamesUtf8(name) && std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
-    }
-    unsigned codePage = 1252;
-    if (set) {
-        const char* codeset = nl_langinfo(CODESET);
-        static const char* const kShiftJisNames[] = {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "CP932",
-                                                      "WINDOWS-31J", "MS_KANJI"};
-        for (const char* name : kShiftJisNames) {
-            if (strcasecmp(codeset, name) == 0) codePage = 932;
-        }
-        if (strcasecmp(codeset, "UTF-8") == 0) codePage = 65001;
+        const char* charset = name != nullptr ? std::strchr(name, '.') : nullptr;
+        if (charset != nullptr) codePage = CodePageOfCharset(charset + 1, std::strcspn(charset + 1, "@"));
+        if (codePage == 65001 && std::setlocale(LC_CTYPE, "C.UTF-8") == nullptr) codePage = 1252;
     }
     // The line editor reads UTF-8 only under a UTF-8 LC_CTYPE; elsewhere the C library's
     // character rules stay those of "C".

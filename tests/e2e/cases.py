@@ -46,8 +46,9 @@ SLOW = FifoReader(wav_file(BIG_PCM))
 GOES = FifoReader(wav_file(BIG_PCM), leaves_after=65536)
 
 CASES = [
-    # A UTF-8 locale the system lacks still means a UTF-8 terminal.
-    Case("conv", "converts, CR LF lines from a file", TYPED, IO, DONE, CONVERTED, locales=LOCALES + ("xx_YY.UTF-8",)),
+    # A locale the system lacks still names its terminal's character set, by any of its names.
+    Case("conv", "converts, CR LF lines from a file", TYPED, IO, DONE, CONVERTED,
+         locales=LOCALES + ("xx_YY.UTF-8", "xx_YY.utf8")),
     Case("noin", "missing input: the output's folder is still made", (r"{d}\missing.pcm", r"{d}\new\out.wav"),
          {}, NO_INPUT, {"new": DIR, "new/out.wav": GONE}, locales=LOCALES),
     Case("same", "same file refused", (r"{d}\in.pcm", r"{d}\in.pcm"), IO, SAME_FILE, IO, locales=LOCALES),
@@ -90,7 +91,8 @@ CASES = [
     Case("ctrlzp", "0x1A in a pipe ends all reading", (r"{d}\in.pcm", "\x1a" r"{d}\out.wav"), IO, WRITE_FAILED,
          {"out.wav": GONE}, stream="pipe"),
     Case("sjis", "Shift_JIS names with 0x5C second bytes", (r"{d}\表歃\ソフト.pcm", r"{d}\ソフト\濬歃\表.wav"),
-         {"表歃/ソフト.pcm": PCM}, DONE, {"ソフト/濬歃/表.wav": wav_file(PCM)}, locales=("sjis",)),
+         {"表歃/ソフト.pcm": PCM}, DONE, {"ソフト/濬歃/表.wav": wav_file(PCM)},
+         locales=("sjis", "ja_JP.SJIS", "ja_JP.SHIFT_JISX0213")),
     # A pipe cannot give its bytes at set offsets: refused before the output is touched, unopened.
     Case("fifoin", "a FIFO input: the output untouched, its writer undisturbed", TYPED,
          {"in.pcm": WRITER, "out.wav": b"precious"}, READ_FAILED, {"in.pcm": WRITER, "out.wav": b"precious"},

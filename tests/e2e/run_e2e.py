@@ -25,7 +25,8 @@ from files import DIR, FIFO, GONE, Skip  # noqa: E402
 
 BANNER = "PCMデータをWAVファイルに変換します Ver1.00"
 PROMPTS = "\n\nPCMデータのファイル名をフルパスで指定\nPcmData--->" + "\n出力ファイル名を名をフルパスで指定\nPcmData--->"
-LOCALE_TAGS = {"C": "c", "C.UTF-8": "u8", "sjis": "sj", "xx_YY.UTF-8": "xx"}
+LOCALE_TAGS = {"C": "c", "C.UTF-8": "u8", "sjis": "sj", "xx_YY.UTF-8": "xx", "xx_YY.utf8": "x8",
+               "ja_JP.SJIS": "s2", "ja_JP.SHIFT_JISX0213": "s3"}
 
 
 class Target:
@@ -45,7 +46,7 @@ class Target:
     def utf8(self, locale, terminal=False):
         """Whether the program reads and writes UTF-8: on Linux under a UTF-8 locale; under Wine
         at a console (redirected, it takes code page 932 bytes)."""
-        return terminal if self.wine else locale.endswith("UTF-8")
+        return terminal if self.wine else locale.lower().replace("-", "").endswith("utf8")
 
     def host(self, folder, rel, locale):
         """A case's file as this script reaches it. Wine keeps names in UTF-8; Linux keeps the
