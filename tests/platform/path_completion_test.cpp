@@ -7,7 +7,9 @@ namespace {
 TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
     const std::vector<FolderEntry> folder = {
         {"in.pcm", false}, {"sp 表", true}, {"表示.pcm", false}, {"表紙.pcm", false}, {".hidden", false},
-        {"a1.pcm", false}, {"a2.pcm", false}, {".", true}, {"..", true}};
+        {"a1.pcm", false}, {"a2.pcm", false}, {".", true}, {"..", true},
+        // Never offered: the program reads "\\" as a separator and drops a final blank.
+        {"in\\x.pcm", false}, {"in.pcm ", false}, {"in\x1b.pcm", false}};
     const struct {
         const char* typed;
         const char* listedFolder;
@@ -32,6 +34,15 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
         EXPECT_EQ(got.insert, c.insert) << c.typed;
         EXPECT_EQ(got.listed, c.listed) << c.typed;
     }
+}
+
+// Down each column first, two blanks between columns, as many columns as fit; 表 is two wide.
+TEST(ListingRows, ColumnsThatFitTheTerminal) {
+    const std::vector<std::string> names = {"a", "bb", "表", "d", "e"};
+    const std::vector<std::size_t> widths = {1, 2, 2, 1, 1};
+    EXPECT_EQ(ListingRows(names, widths, 9), (std::vector<std::string>{"a   d", "bb  e", "表"}));
+    EXPECT_EQ(ListingRows(names, widths, 10), (std::vector<std::string>{"a   表  e", "bb  d"}));
+    EXPECT_EQ(ListingRows(names, widths, 3), names);
 }
 
 }  // namespace
