@@ -27,7 +27,7 @@ Case = namedtuple("Case", "id what typed before result after on locales end stre
                   defaults=({}, DONE, {}, LINUX + WINE, ("C",), "\r\n", "file", False, None, None,
                             None, None, None, False))
 # on: where it runs. locales: the Linux locales. end: typed after each line. stream: standard
-# input from a "file" or a "pipe". user: as an ordinary user. fsize: a file size limit.
+# input from a "file", a "pipe" or a "tty" (a terminal, output to a file). user: as an ordinary user. fsize: a file size limit.
 # held: (path, how) held by another program meanwhile. needs: "large" (only with --large) or
 # "editor" (only where the program was built with its line editor).
 # keys: typed at a pseudo-terminal instead, one entry per prompt ("\n" is Enter); console:
@@ -37,7 +37,7 @@ IO = {"in.pcm": PCM}
 CONVERTED = {"out.wav": wav_file(PCM), "in.pcm": PCM}
 TYPED = (r"{d}\in.pcm", r"{d}\out.wav")
 SHORT = b"RIFF\x30\x01"
-LEFT, UP, ERASE = "\x1b[D", "\x1b[A", "\x7f"
+LEFT, UP, ERASE, PASTE = "\x1b[D", "\x1b[A", "\x7f", "\x1b[200~%s\x1b[201~"
 SMALL = pcm_file(bytes(100))  # every write waits in the C runtime's buffer until the close
 LARGE = SparsePcm(4 * 2**30 + 300001)
 # Makers that are checked afterwards stand in a row's `before` and `after` alike.
@@ -86,6 +86,15 @@ CASES = [
     Case("squoted", "dropped paths in shell quotes", (r"'{d}/it'\''s/in.pcm' ", r"'{d}/my out/out.wav' "),
          {"it's/in.pcm": PCM}, DONE, {"my out/out.wav": wav_file(PCM)}, on=LINUX),
     Case("dropped", "dropped paths with a blank after", (r"{d}\in.pcm ", r"{d}\out.wav "), IO, DONE, CONVERTED),
+    # Several files dropped at once are refused, and so is a URI of another machine: nothing is
+    # made of their names (".." is the folder the program runs in).
+    Case("several", "a blank before a quoted path; several dropped files refused",
+         (r' "{d}\in.pcm"', r'"{d}\m1.wav" "{d}\m2.wav" '), IO, WRITE_FAILED, {'m1.wav" "': GONE, "m1.wav": GONE}),
+    Case("severalq", "several files in shell quotes; a URI of another machine",
+         ("'{u}/m1.pcm' '{u}/m2.pcm' ", "'smb://server/share/x.wav' "), IO, NO_INPUT,
+         {"../smb:": GONE, "../'": GONE}, on=LINUX),
+    Case("wezuri", "WezTerm's \\ before a blank, and a file URI", (r"{u}/a\ b/in.pcm ", "file://{u}/u%20v.wav"),
+         {"a b/in.pcm": PCM}, DONE, {"u v.wav": wav_file(PCM)}, on=LINUX),
     Case("ctrlz", "0x1A in redirected input ends all reading", (r"{d}\in.pcm" "\x1arest", r"{d}\out.wav"),
          IO, WRITE_FAILED, {"out.wav": GONE}),
     Case("ctrlzp", "0x1A in a pipe ends all reading", (r"{d}\in.pcm", "\x1a" r"{d}\out.wav"), IO, WRITE_FAILED,
@@ -139,7 +148,18 @@ CASES = [
     # second prompt Up brings back the first answer, ".pcm" changed into ".wav".
     Case("ttyedit", "terminal, the line editor", None, {"sp 表/in.pcm": PCM}, DONE,
          {"sp 表/in.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",), needs="editor",
-         keys=("{d}/s\tn.pcm" + LEFT * 5 + "i表" + ERASE + "\n", UP + ERASE * 3 + "wav\n")),
+         keys=("~/s\tn.pcm" + LEFT * 5 + "i表" + ERASE + "\n", UP + ERASE * 3 + "wav\n")),
+    # A paste answers one prompt at most: one line break at its end goes, two lines are dropped.
+    Case("ttypaste", "terminal, pastes at the line editor", None, IO, DONE,
+         {"out.wav": wav_file(PCM), "x.wav": GONE, "y.wav": GONE}, on=LINUX, locales=("C.UTF-8",), needs="editor",
+         keys=(PASTE % "{u}/in.pcm\n" + "\n", PASTE % "{u}/x.wav\n{u}/y.wav" + "{u}/out.wav\n")),
+    Case("ttylong", "terminal, a line over 255 bytes at the editor is refused whole", None, IO, NO_INPUT,
+         {"new": DIR}, on=LINUX, locales=("C.UTF-8",), keys=("{d}/" + "x" * 260 + "\n", r"{d}\new\out.wav" "\n")),
+    # No result: the run ends by Ctrl+C, and the terminal keeps its settings.
+    Case("ttyintr", "terminal, Ctrl+C at a prompt", None, IO, None, {"out.wav": GONE}, on=LINUX,
+         locales=("C", "C.UTF-8"), keys=("{d}/in\x03",)),
+    Case("ttyout", "standard output not a terminal: no editor, the same bytes", TYPED, IO, DONE, CONVERTED,
+         on=LINUX, locales=("C.UTF-8",), end="\n", stream="tty"),
     Case("ttyu8", "terminal, C.UTF-8: UTF-8 texts, and a typed UTF-8 path converts", None,
          {"表/ソ.pcm": PCM}, DONE, {"ソ/表/表.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",),
          keys=(r"{d}\表\ソ.pcm" "\n", r"{d}\ソ\表\表.wav" "\n")),

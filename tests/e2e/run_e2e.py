@@ -15,6 +15,7 @@ of the ordinary user (uid 65534) for the cases that must not run as root.
 import argparse
 import os
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -73,13 +74,14 @@ class Target:
 
     # ---- Locales
 
-    def env(self, locale):
-        """Linux: the environment with only LANG set ("sjis": the private Shift_JIS locale).
-        Wine: its own, from the script that started it."""
+    def env(self, locale, folder):
+        """Linux: the environment with only LANG set ("sjis": the private Shift_JIS locale), and
+        the case's folder as HOME. Wine: its own, from the script that started it."""
         if self.wine:
             return None
         env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANG"}
         env.update(self.sjis if locale == "sjis" else {"LANG": locale})
+        env["HOME"] = os.path.join(self.root, folder)
         return env
 
     # ---- Users
@@ -140,19 +142,26 @@ def shift_jis_locale(root):
     return {"LOCPATH": folder, "LC_ALL": "ja_JP.SJIS"}
 
 
-def run_streams(command, env, cwd, stdin_bytes, via_pipe, fsize, timeout):
-    """Runs in `cwd` with standard input from a file or a pipe; returns the exit status (or "hung"),
-    standard output and standard error. Output goes to files, not pipes: Wine's helper
-    processes inherit the pipes and would hold them open after the program has ended."""
+def run_streams(command, env, cwd, stdin_bytes, stream, fsize, timeout):
+    """Runs in `cwd` with standard input from a "file", a "pipe" or a "tty" (a pseudo-terminal
+    the bytes are typed at); returns the exit status (or "hung"), standard output and standard
+    error. Output goes to files, not pipes: Wine's helper processes inherit the pipes and would
+    hold them open after the program has ended."""
+    import pty
+    via_pipe = stream == "pipe"
     def limit():
         import resource
         resource.setrlimit(resource.RLIMIT_FSIZE, (fsize, fsize))
     with tempfile.TemporaryFile() as stdin_file, tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        if not via_pipe:
+        if stream == "file":
             stdin_file.write(stdin_bytes)
             stdin_file.seek(0)
-        process = subprocess.Popen(command, stdin=subprocess.PIPE if via_pipe else stdin_file, stdout=out,
-                                   stderr=err, env=env, cwd=cwd, preexec_fn=limit if fsize else None)
+        master, terminal = pty.openpty() if stream == "tty" else (None, None)
+        stdin = {"pipe": subprocess.PIPE, "tty": terminal}.get(stream, stdin_file)
+        process = subprocess.Popen(command, stdin=stdin, stdout=out, stderr=err, env=env, cwd=cwd,
+                                   preexec_fn=limit if fsize else None)
+        if master is not None:
+            os.write(master, stdin_bytes)
         if via_pipe:
             try:
                 process.stdin.write(stdin_bytes)
@@ -164,6 +173,9 @@ def run_streams(command, env, cwd, stdin_bytes, via_pipe, fsize, timeout):
         except subprocess.TimeoutExpired:
             process.kill()
             status = "hung"
+        if master is not None:
+            os.close(master)
+            os.close(terminal)
         out.seek(0)
         err.seek(0)
         return status, out.read(), err.read()
@@ -174,25 +186,32 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
     label is on the screen; with `wait_for`, also Enter once those bytes are on the screen and
     the program has had a second to end. Standard error goes to `stderr_path` where given.
     Returns whether every label came before its answer, whether the program was still running
-    before that Enter, the screen's bytes and the exit status (killed after 15 s without
-    output)."""
+    before that Enter, the screen's bytes, the exit status (killed after 15 s without output),
+    and whether the terminal's settings at the end are those it had before the program."""
     import fcntl
     import pty
     import select
     import struct
     import termios
     import time
-    pid, fd = pty.fork()
+    fd, terminal = pty.openpty()
+    # A typed CR stays a CR (Enter at a Windows console) until a program sets the mode.
+    mode = termios.tcgetattr(terminal)
+    mode[0] &= ~termios.ICRNL
+    termios.tcsetattr(terminal, termios.TCSANOW, mode)
+    fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+    settings = termios.tcgetattr(terminal)
+    pid = os.fork()
     if pid == 0:
-        # A typed CR stays a CR (Enter at a Windows console) until a program sets the mode.
-        mode = termios.tcgetattr(0)
-        mode[0] &= ~termios.ICRNL
-        termios.tcsetattr(0, termios.TCSANOW, mode)
-        fcntl.ioctl(0, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
+        os.setsid()
+        fcntl.ioctl(terminal, termios.TIOCSCTTY, 0)
+        for stream in (0, 1, 2):
+            os.dup2(terminal, stream)
         if stderr_path:
             os.dup2(os.open(stderr_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC), 2)
         os.chdir(cwd)
         os.execve(command[0], command, env if env is not None else os.environ)
+    os.close(terminal)
     seen = b""
 
     def read_until(done, seconds=30):
@@ -227,8 +246,9 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
     if alive():
         os.kill(pid, 9)
     _, status = os.waitpid(pid, 0)
+    kept = termios.tcgetattr(fd) == settings
     os.close(fd)
-    return ok, running, seen, os.waitstatus_to_exitcode(status)
+    return ok, running, seen, os.waitstatus_to_exitcode(status), kept
 
 
 def run_case(t, case, locale, folder):
@@ -262,13 +282,16 @@ def run_case(t, case, locale, folder):
                        for k in case.keys]
             wait_for = case.result.encode("utf-8") if case.waits else None
             # Linux: a terminal emulator's TERM, and standard error apart from the screen.
-            env = None if t.wine else dict(t.env(locale), TERM="xterm")
+            env = None if t.wine else dict(t.env(locale, folder), TERM="xterm")
             stderr_path = None if t.wine else os.path.join(t.root, folder + ".stderr")
-            ok, running, screen, status = drive_terminal(
+            ok, running, screen, status, kept = drive_terminal(
                 t.command(console=case.console), env, t.root, answers, b"\r", wait_for, stderr_path)
+            if not kept:
+                problems.append("the terminal's settings changed")
             if stderr_path and os.path.getsize(stderr_path):
                 problems.append(f"standard error {open(stderr_path, 'rb').read()!r}")
-            texts = (BANNER, "出力ファイル名を名を", "..." + case.result)
+            # No result: Ctrl+C ends the run at the first prompt.
+            texts = (BANNER, "出力ファイル名を名を", "..." + case.result) if case.result else (BANNER,)
             hint = "Enterキーを押すとウィンドウを閉じます".encode("utf-8")  # only where it waits
             if b"PcmData--->" not in screen:
                 problems.append(f"no prompt on the screen within 120 s: {screen!r}")
@@ -279,8 +302,8 @@ def run_case(t, case, locale, folder):
                 problems.append(f"waited for Enter: {running}")
         else:
             stdin = b"".join(t.typed(line, folder, locale) + case.end.encode() for line in case.typed)
-            status, out, err = run_streams(t.command(case.user), t.env(locale), t.root, stdin,
-                                           case.stream == "pipe", case.fsize, 900 if case.needs == "large" else 60)
+            status, out, err = run_streams(t.command(case.user), t.env(locale, folder), t.root, stdin,
+                                           case.stream, case.fsize, 900 if case.needs == "large" else 60)
             want = t.console_bytes(case.result, locale)
             if out != want:
                 at = next((i for i, (a, b) in enumerate(zip(out, want)) if a != b), min(len(out), len(want)))
@@ -290,8 +313,9 @@ def run_case(t, case, locale, folder):
     finally:
         if release:
             release()
-    if status != status_of(case.result):
-        problems.append(f"exit status {status}, want {status_of(case.result)}")
+    want_status = status_of(case.result) if case.result else -signal.SIGINT
+    if status != want_status:
+        problems.append(f"exit status {status}, want {want_status}")
     for rel, want in case.after.items():
         path = t.host(folder, rel, locale)
         if want == DIR:
