@@ -13,6 +13,7 @@
 #endif
 
 #include "convert/range_copier.h"
+#include "platform/handles.h"
 #include "injected_fault.h"
 #include "test_files.h"
 #include "texts/console_texts.h"
@@ -133,10 +134,14 @@ TEST(ConvertPcmDataToWav, NoBlockBufferIsAFailure) {
     }
 }
 
-// Where no lock can be had (a file system without locks), the conversion goes on as before:
-// only another's lock stops it.
-TEST(ConvertPcmDataToWav, NoLockToBeHadConverts) {
+// A lock on a missing output creates it, so that a second run started at once onto the same
+// new name finds it locked. Where no lock can be had (a file system without locks), the
+// conversion goes on as before: only another's lock stops it.
+TEST(ConvertPcmDataToWav, Locks) {
     ScratchFolder folder;
+    FileLock first, second;
+    EXPECT_EQ(PlatformLockFile(folder.Path("new.wav").c_str(), true, &first.handle), LOCK_TAKEN);
+    EXPECT_EQ(PlatformLockFile(folder.Path("new.wav").c_str(), false, &second.handle), LOCK_HELD);
     WriteFileBytes(folder.Path("in.pcm"), PatternBytes(300));
     InjectedFault noLocks(SERVICE_LOCK, 1, true);
     EXPECT_STREQ(ConvertPcmDataToWav(folder.Path("in.pcm").c_str(), folder.Path("out.wav").c_str()),

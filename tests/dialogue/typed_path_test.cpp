@@ -81,15 +81,15 @@ TEST(InterpretTypedPath, TheFormsTerminalsWrite) {
     }
 }
 
-// "~/" where HOME cannot give a path, and where the expansion outgrows the path buffer.
-TEST(InterpretTypedPath, RefusedHomeFolders) {
+// "~/" from other HOMEs: refused where HOME gives no path, or the path outgrows the buffer.
+TEST(InterpretTypedPath, HomeFolders) {
     const Bytes longHome = "/" + Bytes(250, 'h');
-    EXPECT_EQ(Interpret("~/x", {true, "/"}), "/x");
-    EXPECT_EQ(Interpret("~/x", {true, "/h//"}), "/h/x");
-    EXPECT_EQ(Interpret("~/abc", {true, longHome.c_str()}), longHome + "/abc");
-    for (const char* home : {"", "h", longHome.c_str()}) {
-        EXPECT_EQ(Interpret("~/abcd", {true, home}), "") << home;
-    }
+    const struct {
+        const char* home;
+        Bytes used;
+    } cases[] = {{"/", "/abc"}, {"/h//", "/h/abc"}, {longHome.c_str(), longHome + "/abc"}, {"", ""}, {"h", ""}};
+    for (const auto& c : cases) EXPECT_EQ(Interpret("~/abc", {true, c.home}), c.used) << c.home;
+    EXPECT_EQ(Interpret("~/abcd", {true, longHome.c_str()}), "");
 }
 
 }  // namespace
