@@ -37,12 +37,14 @@ std::array<Read, 3> ReadThreeLines(const Bytes& stdinBytes, bool console) {
 
 const Bytes kUntouched(PATH_BUFFER_SIZE, 'Q');
 
-TEST(ReadLineFrom, FileOrPipeInput) {
+// From a file or pipe, and as a console delivers typed lines (the rows that say so).
+TEST(ReadLineFrom, FileOrPipeOrConsoleInput) {
     const Bytes longest(255, 'a');
     const struct {
         const char* name;
         Bytes input;
         Read first, second, third;
+        bool console = false;
     } cases[] = {
         {"CR LF lines", "C:\\in.pcm\r\nC:\\out.wav\r\n", {true, "C:\\in.pcm"}, {true, "C:\\out.wav"}, {false, kUntouched}},
         {"LF lines", "a\nb\n", {true, "a"}, {true, "b"}, {false, kUntouched}},
@@ -57,33 +59,19 @@ TEST(ReadLineFrom, FileOrPipeInput) {
         {"255 bytes fit", longest + "\n" + "b", {true, longest}, {true, "b"}, {false, kUntouched}},
         {"256 bytes are refused whole", longest + "z\r\nnext\n", {true, ""}, {true, "next"}, {false, kUntouched}},
         {"overlong last line", Bytes(1000, 'x'), {true, ""}, {false, kUntouched}, {false, kUntouched}},
+        {"console: Ctrl+Z Enter ends one read only", "\x1A\r\nC:\\out.wav\r\n", {false, kUntouched},
+         {true, "C:\\out.wav"}, {false, kUntouched}, true},
+        {"console: Ctrl+Z drops the rest of its line", "ab\x1A" "cd\r\nef\r\n", {true, "ab"}, {true, "ef"},
+         {false, kUntouched}, true},
+        {"console: CR LF line", "C:\\in.pcm\r\n", {true, "C:\\in.pcm"}, {false, kUntouched}, {false, kUntouched}, true},
     };
     for (const auto& c : cases) {
-        const auto reads = ReadThreeLines(c.input, false);
+        const auto reads = ReadThreeLines(c.input, c.console);
         const Read expected[] = {c.first, c.second, c.third};
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(reads[i].anyByte, expected[i].anyByte) << c.name << " line " << i;
             EXPECT_EQ(Hex(reads[i].path), Hex(expected[i].path)) << c.name << " line " << i;
         }
-    }
-}
-
-TEST(ReadLineFrom, ConsoleInput) {
-    const struct {
-        const char* name;
-        Bytes input;
-        Read first, second;
-    } cases[] = {
-        {"Ctrl+Z Enter ends one read only", "\x1A\r\nC:\\out.wav\r\n", {false, kUntouched}, {true, "C:\\out.wav"}},
-        {"Ctrl+Z drops the rest of its line", "ab\x1A" "cd\r\nef\r\n", {true, "ab"}, {true, "ef"}},
-        {"CR LF line", "C:\\in.pcm\r\n", {true, "C:\\in.pcm"}, {false, kUntouched}},
-    };
-    for (const auto& c : cases) {
-        const auto reads = ReadThreeLines(c.input, true);
-        EXPECT_EQ(reads[0].anyByte, c.first.anyByte) << c.name;
-        EXPECT_EQ(Hex(reads[0].path), Hex(c.first.path)) << c.name;
-        EXPECT_EQ(reads[1].anyByte, c.second.anyByte) << c.name;
-        EXPECT_EQ(Hex(reads[1].path), Hex(c.second.path)) << c.name;
     }
 }
 

@@ -44,14 +44,10 @@ TEST(InterpretTypedPath, TheFormsTerminalsWrite) {
         {"\"\"x\"\"", "\"x\"", "\"x\""},
         // Blanks before a path; several dropped files; a blank inside one name.
         {" \t/d/in.pcm", "/d/in.pcm", "/d/in.pcm"},
-        {" '/d/in.pcm'", "'/d/in.pcm'", "/d/in.pcm"},
-        {"'/d/m1.wav' '/d/m2.wav' ", "", ""},
         {"/d/k1.wav /d/k2.wav ", "", ""},
-        {"\"C:\\a b\\x.pcm\" \"D:\\y.pcm\"", "", ""},
         {"/my dir/x.pcm ", "/my dir/x.pcm", "/my dir/x.pcm"},
         {R"('/d/a'\'' '\''b.pcm' )", "", "/d/a' 'b.pcm"},
         // WezTerm's "\ "; a Windows-style path keeps "\" as a separator.
-        {"/d/a\\ b/x.pcm ", "/d/a\\ b/x.pcm", "/d/a b/x.pcm"},
         {"/d/end\\  ", "/d/end\\", "/d/end "},
         {"out\\ 2\\x.wav", "out\\ 2\\x.wav", "out\\ 2\\x.wav"},
         {"'/d/a\\ b' ", "'/d/a\\ b'", "/d/a\\ b"},
@@ -62,7 +58,6 @@ TEST(InterpretTypedPath, TheFormsTerminalsWrite) {
         {"http://localhost/d/x%", "http://localhost/d/x%", ""},
         {"file:///d/a%2Fb", "file:///d/a%2Fb", ""},
         {"file:///d/a%00b", "file:///d/a%00b", ""},
-        {"'smb://server/share/x.wav' ", "'smb://server/share/x.wav'", ""},
         {"C://dir/x.wav", "C://dir/x.wav", "C://dir/x.wav"},
         // The home folder.
         {"~/t.wav", "~/t.wav", "/home/u/t.wav"},
