@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dialogue/line_reader.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -36,9 +37,15 @@ bool BeginsLikeAPath(const std::string& text, std::size_t at) {
     return BeginsAbsolute(text, at) || AfterScheme(text, at) != 0;
 }
 
+// True when line[at] begins a two-byte character of the code page, whose second byte (0x5C
+// in 表) is no "\".
+bool BeginsTwoBytes(const std::string& line, std::size_t at, unsigned codePage) {
+    return at + 1 < line.size() && PlatformIsLeadByte(codePage, static_cast<unsigned char>(line[at]));
+}
+
 // True when the line splits, at blanks outside quotes, into two or more words that each begin
 // like a path: several dropped files. Shell rules ('...', "...", \x) or double quotes alone.
-bool HoldsSeveralPaths(const std::string& line, bool shellRules) {
+bool HoldsSeveralPaths(const std::string& line, bool shellRules, unsigned codePage) {
     std::vector<std::size_t> words;
     char quote = 0;
     bool inWord = false;
@@ -50,7 +57,9 @@ bool HoldsSeveralPaths(const std::string& line, bool shellRules) {
         }
         if (!inWord) words.push_back(i);
         inWord = true;
-        if (quote != 0) {
+        if (BeginsTwoBytes(line, i, codePage)) {
+            ++i;
+        } else if (quote != 0) {
             if (c == quote) quote = 0;
         } else if (c == '"' || (c == '\'' && shellRules)) {
             quote = c;
@@ -92,10 +101,12 @@ bool Unquote(std::string& text, bool shellQuotes) {
 
 // WezTerm's form: each "\ " a blank, where every "\" stands before a blank (a line without
 // one is the same either way). False otherwise.
-bool UnescapeBlanks(const std::string& escaped, std::string& text) {
+bool UnescapeBlanks(const std::string& escaped, std::string& text, unsigned codePage) {
     std::string unescaped;
     for (std::size_t at = 0; at < escaped.size(); ++at) {
-        if (escaped[at] == '\\') {
+        if (BeginsTwoBytes(escaped, at, codePage)) {
+            unescaped += escaped[at++];
+        } else if (escaped[at] == '\\') {
             if (at + 1 == escaped.size() || !IsBlank(escaped[at + 1])) return false;
             ++at;
         }
@@ -148,19 +159,21 @@ bool Interpret(std::string& line, const TypedPathForms& forms) {
         line.erase(close, 6);
         line.erase(open, 6);
     }
-    if (HoldsSeveralPaths(line, forms.posixShell)) return false;
+    if (HoldsSeveralPaths(line, forms.posixShell, forms.codePage)) return false;
     std::size_t end = line.size();
     while (end > 0 && IsBlank(line[end - 1])) --end;
     std::size_t begin = 0;
     while (begin < end && IsBlank(line[begin])) ++begin;
     if (!BeginsAbsolute(line, begin) && line[begin] != '\'' && line[begin] != '"') begin = 0;
     // A "\ " may end WezTerm's form: one blank after a final "\" is the name's own.
-    const bool escapedBlankEnds = end > begin && end < line.size() && line[end - 1] == '\\';
+    std::size_t last = begin;  // where the last character before `end` begins
+    for (std::size_t at = begin; at < end; at += BeginsTwoBytes(line, at, forms.codePage) ? 2 : 1) last = at;
+    const bool escapedBlankEnds = end > begin && end < line.size() && line[last] == '\\';
     const std::string escaped = line.substr(begin, end + (escapedBlankEnds ? 1 : 0) - begin);
     std::string text = line.substr(begin, end - begin);
     const bool quoted = Unquote(text, forms.posixShell);
     if (forms.posixShell) {
-        if (!quoted) UnescapeBlanks(escaped, text);
+        if (!quoted) UnescapeBlanks(escaped, text, forms.codePage);
         if (!FromUri(text)) return false;
     }
     if (forms.home != nullptr && !quoted && text.size() >= 2 && text[0] == '~' && IsSeparator(text[1])) {

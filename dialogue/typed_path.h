@@ -9,6 +9,8 @@ struct TypedPathForms {
     // The folder a typed "~/" begins in ("" where none can be: the path is refused), or nullptr
     // where "~" is a letter of names (Windows).
     const char* home;
+    // The code page of typed paths: the second byte of a two-byte character is never a "\".
+    unsigned codePage;
 };
 
 // Turns the typed line in `path` (PATH_BUFFER_SIZE bytes) into the path it names, in place:

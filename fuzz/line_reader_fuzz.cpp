@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (anyByte && std::string(path) != expected.text)) {
             std::abort();
         }
-        for (const TypedPathForms& forms : {TypedPathForms{false, nullptr}, TypedPathForms{true, "/h"}}) {
+        for (const TypedPathForms& forms :
+             {TypedPathForms{false, nullptr, 932}, TypedPathForms{true, "/h", 1252}, TypedPathForms{true, "/h", 932}}) {
             char* typed = static_cast<char*>(std::malloc(PATH_BUFFER_SIZE));
             std::memcpy(typed, path, PATH_BUFFER_SIZE);
             InterpretTypedPath(typed, forms);

@@ -71,8 +71,8 @@ TEST(InterpretTypedPath, TheFormsTerminalsWrite) {
         {"/d/b\x1b[201~\x1b[200~/d/c", "", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(Interpret(c.typed, {false, nullptr}), c.windows) << c.typed;
-        EXPECT_EQ(Interpret(c.typed, {true, "/home/u"}), c.posix) << c.typed;
+        EXPECT_EQ(Interpret(c.typed, {false, nullptr, 1252}), c.windows) << c.typed;
+        EXPECT_EQ(Interpret(c.typed, {true, "/home/u", 1252}), c.posix) << c.typed;
     }
 }
 
@@ -83,8 +83,15 @@ TEST(InterpretTypedPath, HomeFolders) {
         const char* home;
         Bytes used;
     } cases[] = {{"/", "/abc"}, {"/h//", "/h/abc"}, {longHome.c_str(), longHome + "/abc"}, {"", ""}, {"h", ""}};
-    for (const auto& c : cases) EXPECT_EQ(Interpret("~/abc", {true, c.home}), c.used) << c.home;
-    EXPECT_EQ(Interpret("~/abcd", {true, longHome.c_str()}), "");
+    for (const auto& c : cases) EXPECT_EQ(Interpret("~/abc", {true, c.home, 1252}), c.used) << c.home;
+    EXPECT_EQ(Interpret("~/abcd", {true, longHome.c_str(), 1252}), "");
+}
+
+// Under code page 932 a second byte 0x5C (表) is no "\\": no escape, neither WezTerm's nor a shell's.
+TEST(InterpretTypedPath, SecondBytesOfCodePage932) {
+    EXPECT_EQ(Interpret("/d/\x95\x5C x\x95\x5C ", {true, "/h", 932}), "/d/\x95\x5C x\x95\x5C");
+    EXPECT_EQ(Interpret("/d/\x95\x5C x.pcm", {true, "/h", 932}), "/d/\x95\x5C x.pcm");
+    EXPECT_EQ(Interpret("/d/\x95\x5C /e/x.pcm", {true, "/h", 932}), "");
 }
 
 }  // namespace
