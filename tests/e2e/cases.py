@@ -2,7 +2,7 @@
 
 A row gives its folder (a short ASCII name of its own), what it shows, the lines typed, the
 files and folders before, the result text (and so the exit status and the console bytes) and
-the files and folders after. In a typed line {d} is the case's folder as a user types it
+the files and folders after; a maker in `before` that can check itself is checked after too. In a typed line {d} is the case's folder as a user types it
 (/tmp/.../id on Linux, T:\\id under Wine) and {u} the same with "/" separators; each line is
 followed by `end`. Paths in `before` and `after` are relative to the case's folder.
 """
@@ -40,10 +40,6 @@ SHORT = b"RIFF\x30\x01"
 LEFT, UP, ERASE, PASTE = "\x1b[D", "\x1b[A", "\x7f", "\x1b[200~%s\x1b[201~"
 SMALL = pcm_file(bytes(100))  # every write waits in the C runtime's buffer until the close
 LARGE = SparsePcm(4 * 2**30 + 300001)
-# Makers that are checked afterwards stand in a row's `before` and `after` alike.
-WRITER = FifoWriter(PCM)
-SLOW = FifoReader(wav_file(BIG_PCM))
-GOES = FifoReader(wav_file(BIG_PCM), leaves_after=65536)
 
 CASES = [
     # A locale the system lacks still names its terminal's character set, by any of its names.
@@ -104,16 +100,15 @@ CASES = [
          locales=("sjis", "ja_JP.SJIS", "ja_JP.SHIFT_JISX0213")),
     # A pipe cannot give its bytes at set offsets: refused before the output is touched, unopened.
     Case("fifoin", "a FIFO input: the output untouched, its writer undisturbed", TYPED,
-         {"in.pcm": WRITER, "out.wav": b"precious"}, READ_FAILED, {"in.pcm": WRITER, "out.wav": b"precious"},
-         on=LINUX),
+         {"in.pcm": FifoWriter(PCM), "out.wav": b"precious"}, READ_FAILED, {"out.wav": b"precious"}, on=LINUX),
     Case("pipein", "a named pipe input: the output untouched", (r"\\.\pipe\pcmconv", r"{d}\out.wav"),
          {"out.wav": b"precious"}, READ_FAILED, {"out.wav": b"precious"}, on=WINE),
     Case("fifoout", "a FIFO output with no reader", TYPED, {"in.pcm": PCM, "out.wav": FIFO}, WRITE_FAILED,
          on=LINUX),
-    Case("fifoslow", "a FIFO output read slowly gets every byte", TYPED, {"in.pcm": BIG_PCM, "out.wav": SLOW},
-         DONE, {"out.wav": SLOW}, on=LINUX),
+    Case("fifoslow", "a FIFO output read slowly gets every byte", TYPED,
+         {"in.pcm": BIG_PCM, "out.wav": FifoReader(wav_file(BIG_PCM))}, DONE, on=LINUX),
     Case("fifogone", "a FIFO output whose reader goes away: 31, not killed", TYPED,
-         {"in.pcm": BIG_PCM, "out.wav": GOES}, WRITE_FAILED, {"out.wav": GOES}, on=LINUX),
+         {"in.pcm": BIG_PCM, "out.wav": FifoReader(wav_file(BIG_PCM), leaves_after=65536)}, WRITE_FAILED, on=LINUX),
     Case("stdin", "standard input from a pipe as the input", ("/dev/stdin", r"{d}\out.wav"), {}, READ_FAILED, {"out.wav": GONE},
          on=LINUX, stream="pipe"),
     Case("slashes", "\"/\" and mixed separators make every folder", (r"{d}\in.pcm", r"{u}/n1/n2\n3/out.wav"),

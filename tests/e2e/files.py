@@ -97,8 +97,7 @@ class FifoReader:
 
 
 class FifoWriter:
-    """A FIFO with a program waiting to write `content` into it: after the run it must still be
-    waiting, and then deliver every byte to a reader."""
+    """A FIFO whose writer, waiting for a reader, must still wait after the run, then deliver all."""
 
     def __init__(self, content):
         self.content = content

@@ -316,7 +316,8 @@ def run_case(t, case, locale, folder):
     want_status = status_of(case.result) if case.result else -signal.SIGINT
     if status != want_status:
         problems.append(f"exit status {status}, want {want_status}")
-    for rel, want in case.after.items():
+    checked = {**{rel: made for rel, made in case.before.items() if hasattr(made, "check")}, **case.after}
+    for rel, want in checked.items():
         path = t.host(folder, rel, locale)
         if want == DIR:
             wrong = None if os.path.isdir(path) else "no folder"
