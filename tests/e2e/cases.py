@@ -148,8 +148,9 @@ CASES = [
     Case("ttypaste", "terminal, pastes at the line editor", None, IO, DONE,
          {"out.wav": wav_file(PCM), "x.wav": GONE, "y.wav": GONE}, on=LINUX, locales=("C.UTF-8",), needs="editor",
          keys=(PASTE % "{u}/in.pcm\n" + "\n", PASTE % "{u}/x.wav\n{u}/y.wav" + "{u}/out.wav\n")),
+    # Cut at 255 bytes, the line would name in.pcm: its blanks go after the cut.
     Case("ttylong", "terminal, a line over 255 bytes at the editor is refused whole", None, IO, NO_INPUT,
-         {"new": DIR}, on=LINUX, locales=("C.UTF-8",), keys=("{d}/" + "x" * 260 + "\n", r"{d}\new\out.wav" "\n")),
+         {"new": DIR}, on=LINUX, locales=("C.UTF-8",), keys=("{d}/in.pcm" + " " * 260 + "\n", r"{d}\new\out.wav" "\n")),
     # No result: the run ends by Ctrl+C, and the terminal keeps its settings.
     Case("ttyintr", "terminal, Ctrl+C at a prompt", None, IO, None, {"out.wav": GONE}, on=LINUX,
          locales=("C", "C.UTF-8"), keys=("{d}/in\x03",)),
