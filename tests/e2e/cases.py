@@ -2,7 +2,8 @@
 
 A row gives its folder (a short ASCII name of its own), what it shows, the lines typed, the
 files and folders before, the result text (and so the exit status and the console bytes) and
-the files and folders after; a maker in `before` that can check itself is checked after too. In a typed line {d} is the case's folder as a user types it
+the files and folders after; a maker in `before` that can check itself is checked after too,
+once (SparsePcm, also in `after`, checks the output). In a typed line {d} is the case's folder as a user types it
 (/tmp/.../id on Linux, T:\\id under Wine) and {u} the same with "/" separators; each line is
 followed by `end`. Paths in `before` and `after` are relative to the case's folder.
 """

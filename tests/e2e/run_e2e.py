@@ -316,7 +316,9 @@ def run_case(t, case, locale, folder):
     want_status = status_of(case.result) if case.result else -signal.SIGINT
     if status != want_status:
         problems.append(f"exit status {status}, want {want_status}")
-    checked = {**{rel: made for rel, made in case.before.items() if hasattr(made, "check")}, **case.after}
+    made_checks = {rel: made for rel, made in case.before.items()
+                   if hasattr(made, "check") and made not in case.after.values()}
+    checked = {**made_checks, **case.after}
     for rel, want in checked.items():
         path = t.host(folder, rel, locale)
         if want == DIR:
