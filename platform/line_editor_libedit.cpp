@@ -57,6 +57,14 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
 struct sigaction g_signalsBefore[std::size(kSignals)];
 struct termios g_terminalBefore;  // the terminal's settings before the first line
 
+// One way to set a handler everywhere, signal handlers included: no flags, nothing blocked.
+void Install(int signal, void (*handler)(int)) {
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+}
+
 void Send(const char (&sequence)[9]) {
     if (write(STDOUT_FILENO, sequence, sizeof sequence - 1) < 0) {
         // Nothing to do: a terminal that is gone needs no mode.
@@ -68,7 +76,7 @@ void Send(const char (&sequence)[9]) {
 void EndBySignal(int signal) {
     Send(kPasteOff);
     tcsetattr(STDIN_FILENO, TCSADRAIN, &g_terminalBefore);
-    std::signal(signal, SIG_DFL);
+    Install(signal, SIG_DFL);
     std::raise(signal);  // delivered as this handler returns
 }
 
@@ -77,14 +85,14 @@ void EndBySignal(int signal) {
 void StopBySignal(int) {
     const int savedErrno = errno;
     Send(kPasteOff);
-    std::signal(SIGTSTP, SIG_DFL);
+    Install(SIGTSTP, SIG_DFL);
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGTSTP);
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);
     std::raise(SIGTSTP);  // stops here until fg
     Send(kPasteOn);
-    std::signal(SIGTSTP, StopBySignal);
+    Install(SIGTSTP, StopBySignal);
     errno = savedErrno;
 }
 
@@ -97,11 +105,9 @@ void HandleSignals(bool editing) {
             continue;
         }
         sigaction(kSignals[i], nullptr, &g_signalsBefore[i]);
-        if (g_signalsBefore[i].sa_handler == SIG_IGN) continue;
-        struct sigaction handler = {};
-        handler.sa_handler = kSignals[i] == SIGTSTP ? StopBySignal : EndBySignal;
-        sigemptyset(&handler.sa_mask);
-        sigaction(kSignals[i], &handler, nullptr);
+        if (g_signalsBefore[i].sa_handler != SIG_IGN) {
+            Install(kSignals[i], kSignals[i] == SIGTSTP ? StopBySignal : EndBySignal);
+        }
     }
 }
 
