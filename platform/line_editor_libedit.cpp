@@ -14,11 +14,13 @@
 #include <vector>
 #include <dirent.h>
 #include <histedit.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include "platform/path_completion.h"
+#include "platform/terminal_keys.h"
 
 namespace {
 
@@ -28,6 +30,13 @@ struct LineEditor {
     History* answers = nullptr;  // this run's answers, for Up
     std::FILE* discarded = nullptr;
     char prompt[3 * CONSOLE_TEXT_SIZE] = {};
+    // The terminal's bytes on their way to keys (ReadKey).
+    TerminalKeyReader reader;
+    std::wstring keys;  // read whole, not yet taken by libedit
+    unsigned char bytes[256] = {};
+    std::size_t bytesAt = 0;
+    std::size_t bytesEnd = 0;
+    std::string question;  // the listing's question while it waits for its answer
 
     LineEditor() = default;
     LineEditor(const LineEditor&) = delete;
@@ -49,15 +58,18 @@ LineEditor* StateOf(EditLine* editor) {
 
 char* ShowPrompt(EditLine* editor) { return StateOf(editor)->prompt; }
 
-// ---- The terminal's bracketed paste, on while the editor lives and off on every way out
+// ---- The terminal's modes and signals
 
 constexpr char kPasteOn[] = "\033[?2004h";
 constexpr char kPasteOff[] = "\033[?2004l";
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH};
 struct sigaction g_signalsBefore[std::size(kSignals)];
 struct termios g_terminalBefore;  // the terminal's settings before the first line
+volatile std::sig_atomic_t g_continued = 0;
+volatile std::sig_atomic_t g_resized = 0;
 
-// One way to set a handler everywhere, signal handlers included: no flags, nothing blocked.
+// One way to set a handler everywhere, signal handlers included: nothing blocked, and no
+// SA_RESTART, so that a signal ends ReadKey's wait.
 void Install(int signal, void (*handler)(int)) {
     struct sigaction action = {};
     action.sa_handler = handler;
@@ -71,55 +83,109 @@ void Send(const char (&sequence)[9]) {
     }
 }
 
-// An ending signal: the terminal as it was, then the signal's own end. libedit, whose
-// handlers stand in front of these while a line is read, has set the terminal back already.
-void EndBySignal(int signal) {
+// The terminal as it was, paste mode off: only from the foreground, so that a run ended or
+// stopped in the background neither stops at the terminal nor changes the shell's modes.
+void SetTerminalBack() {
+    if (tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
     Send(kPasteOff);
     tcsetattr(STDIN_FILENO, TCSADRAIN, &g_terminalBefore);
+}
+
+// An ending signal: the terminal set back, then the signal's own end.
+void EndBySignal(int signal) {
+    SetTerminalBack();
     Install(signal, SIG_DFL);
     std::raise(signal);  // delivered as this handler returns
 }
 
-// Ctrl+Z: the paste mode off while stopped, on again after fg. libedit sets the terminal's
-// own modes back and forth.
+// Ctrl+Z: the terminal set back while stopped; ReadKey sets it up again after fg.
 void StopBySignal(int) {
     const int savedErrno = errno;
-    Send(kPasteOff);
+    SetTerminalBack();
     Install(SIGTSTP, SIG_DFL);
     sigset_t stop;
     sigemptyset(&stop);
     sigaddset(&stop, SIGTSTP);
     sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-    std::raise(SIGTSTP);  // stops here until fg
-    Send(kPasteOn);
+    std::raise(SIGTSTP);  // stops here until fg or bg
     Install(SIGTSTP, StopBySignal);
     errno = savedErrno;
 }
 
+void NoteSignal(int signal) { (signal == SIGCONT ? g_continued : g_resized) = 1; }
+
 // Our handlers while the editor lives, the earlier ones after; a signal ignored from the start
-// stays ignored.
+// stays ignored. libedit's own (EL_SIGNAL) stay off: they set the terminal from the background.
 void HandleSignals(bool editing) {
     for (std::size_t i = 0; i < std::size(kSignals); ++i) {
+        const int signal = kSignals[i];
         if (!editing) {
-            sigaction(kSignals[i], &g_signalsBefore[i], nullptr);
+            sigaction(signal, &g_signalsBefore[i], nullptr);
             continue;
         }
-        sigaction(kSignals[i], nullptr, &g_signalsBefore[i]);
-        if (g_signalsBefore[i].sa_handler != SIG_IGN) {
-            Install(kSignals[i], kSignals[i] == SIGTSTP ? StopBySignal : EndBySignal);
-        }
+        sigaction(signal, nullptr, &g_signalsBefore[i]);
+        if (g_signalsBefore[i].sa_handler == SIG_IGN) continue;
+        Install(signal, signal == SIGTSTP ? StopBySignal : signal == SIGCONT || signal == SIGWINCH ? NoteSignal
+                                                                                                 : EndBySignal);
     }
+}
+
+// ---- Keys
+
+// After a signal: the new size; after fg, the editor's modes and paste mode again and the line
+// (or the listing's question) drawn anew. In the background nothing: the next read stops the
+// run until fg.
+void Resume(LineEditor& state) {
+    if (g_resized != 0) {
+        g_resized = 0;
+        el_resize(state.editor);
+    }
+    if (g_continued == 0 || tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
+    g_continued = 0;
+    el_set(state.editor, EL_PREP_TERM, 0);
+    el_set(state.editor, EL_PREP_TERM, 1);
+    Send(kPasteOn);
+    if (state.question.empty()) {
+        el_set(state.editor, EL_REFRESH);
+    } else {
+        std::fputs(state.question.c_str(), stdout);
+        std::fflush(stdout);
+    }
+}
+
+// libedit's character reader: the terminal's bytes through the key reader, so that each escape
+// sequence reaches libedit whole, in the form it binds, or not at all.
+int ReadKey(EditLine* editor, wchar_t* key) {
+    LineEditor& state = *StateOf(editor);
+    while (state.keys.empty()) {
+        Resume(state);
+        if (state.bytesAt == state.bytesEnd) {
+            pollfd input = {STDIN_FILENO, POLLIN, 0};
+            const int ready = poll(&input, 1, AwaitsMoreBytes(state.reader) ? TERMINAL_SEQUENCE_WAIT_MS : -1);
+            const ssize_t got = ready > 0 ? read(STDIN_FILENO, state.bytes, sizeof state.bytes) : ready;
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0 || (ready > 0 && got == 0)) return got == 0 ? 0 : -1;
+            state.bytesAt = 0;
+            state.bytesEnd = static_cast<std::size_t>(got);
+        }
+        const int byte = state.bytesAt < state.bytesEnd ? state.bytes[state.bytesAt++] : NO_MORE_BYTES;
+        if (FeedTerminalByte(state.reader, byte, state.keys)) el_beep(editor);
+    }
+    *key = state.keys.front();
+    state.keys.erase(0, 1);
+    return 1;
 }
 
 // The longest paste kept, in characters: more than any path line holds.
 constexpr std::size_t kPasteLimit = 4096;
 
-// ESC[200~ opens a paste: read to ESC[201~ and inserted as it is, so that a Tab in it
-// completes nothing. One line break at its end goes (a copied line carries one); a paste that
-// still holds one, or too long, is dropped whole with a bell, so that no part of it answers
-// this prompt or the next.
+// PASTE_START opens a paste: read to its end and inserted as it is, so that a Tab in it
+// completes nothing. Line breaks at its very end go (a copied line carries one, and tmux pastes
+// CR LF as two CRs); a paste that still holds a line break or another control character, or
+// is too long, is dropped whole with a bell, so that no part of it answers this prompt or the
+// next.
 unsigned char InsertPaste(EditLine* editor, int) {
-    static const std::wstring kEnd = L"\033[201~";
+    const std::wstring& kEnd = editor_keys::PASTE_END;
     std::wstring pasted;
     bool whole = true;
     bool ended = false;
@@ -134,9 +200,10 @@ unsigned char InsertPaste(EditLine* editor, int) {
     }
     if (!ended || !whole) return CC_REFRESH_BEEP;
     pasted.resize(pasted.size() - kEnd.size());
-    if (!pasted.empty() && pasted.back() == L'\n') pasted.pop_back();
-    if (!pasted.empty() && pasted.back() == L'\r') pasted.pop_back();
-    if (pasted.find_first_of(L"\r\n") != std::wstring::npos) return CC_REFRESH_BEEP;
+    while (!pasted.empty() && (pasted.back() == L'\n' || pasted.back() == L'\r')) pasted.pop_back();
+    for (wchar_t pastedChar : pasted) {
+        if ((pastedChar < 0x20 && pastedChar != L'\t') || pastedChar == 0x7F) return CC_REFRESH_BEEP;
+    }
     return el_winsertstr(editor, pasted.c_str()) == 0 ? CC_REFRESH : CC_REFRESH_BEEP;
 }
 
@@ -162,6 +229,18 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
 // Past this many names, or a screenful, the listing asks first.
 constexpr std::size_t kNamesListedUnasked = 100;
 
+// The listing's answer: y lists. A paste or an escape sequence is read whole and answers no,
+// so that none of it reaches the line.
+bool AnswersYes(LineEditor& state) {
+    wchar_t key = 0;
+    if (ReadKey(state.editor, &key) != 1) return false;
+    wchar_t dropped = 0;
+    while (key == L'\033' && state.reader.inPaste && ReadKey(state.editor, &dropped) == 1) {
+    }
+    if (key == L'\033') state.keys.clear();  // the rest of the sequence, or of the paste's end
+    return key == L'y' || key == L'Y';
+}
+
 // Shows names sorted in columns that fit the terminal; asks first where they are many.
 void ListNames(EditLine* editor, const std::vector<std::string>& names) {
     int columns = 80;
@@ -178,10 +257,12 @@ void ListNames(EditLine* editor, const std::vector<std::string>& names) {
     const std::vector<std::string> rows = ListingRows(names, widths, columns > 0 ? columns : 80);
     std::fputc('\n', stdout);
     if (names.size() > kNamesListedUnasked || static_cast<int>(rows.size()) >= lines - 1) {
-        std::fprintf(stdout, "%zu 個の名前をすべて表示しますか? (y/n) ", names.size());
+        LineEditor& state = *StateOf(editor);
+        state.question = std::to_string(names.size()) + " 個の名前をすべて表示しますか? (y/n) ";
+        std::fputs(state.question.c_str(), stdout);
         std::fflush(stdout);
-        char answer = 0;
-        const bool yes = el_getc(editor, &answer) == 1 && (answer == 'y' || answer == 'Y');
+        const bool yes = AnswersYes(state);
+        state.question.clear();
         std::fputc('\n', stdout);
         if (!yes) return;
     }
@@ -229,22 +310,21 @@ LineEditor* TheLineEditor() {
     ::history(state->answers, &event, H_SETSIZE, 10);
     el_set(editor, EL_CLIENTDATA, state);
     el_set(editor, EL_EDITOR, "emacs");
-    el_set(editor, EL_SIGNAL, 1);  // the terminal is set back when a signal ends the run
     el_set(editor, EL_PROMPT, ShowPrompt);
     el_set(editor, EL_HIST, ::history, state->answers);
     // The wide calls keep these literals; the narrow one leaks a copy of each.
     el_wset(editor, EL_ADDFN, L"pcmconv-complete", L"Complete a path", CompleteTypedPath);
     el_wset(editor, EL_ADDFN, L"pcmconv-paste", L"Insert a bracketed paste", InsertPaste);
     el_set(editor, EL_BIND, "^I", "pcmconv-complete", nullptr);
-    el_set(editor, EL_BIND, "\033[200~", "pcmconv-paste", nullptr);
-    // Home, End and Delete as tmux, screen, the Linux console and rxvt send them; libedit
-    // knows the xterm forms only.
-    static const char* const kKeys[][2] = {
-        {"\033[1~", "ed-move-to-beg"}, {"\033[7~", "ed-move-to-beg"}, {"\033[4~", "ed-move-to-end"},
-        {"\033[8~", "ed-move-to-end"}, {"\033[3~", "ed-delete-next-char"}};
-    for (const auto& key : kKeys) el_set(editor, EL_BIND, key[0], key[1], nullptr);
-    // libedit's handlers stand in front of these while a line is read, and call them after
-    // setting the terminal back.
+    el_set(editor, EL_GETCFN, ReadKey);
+    // The one form of each key that ReadKey hands on, whatever the terminal sent.
+    using namespace editor_keys;
+    const std::pair<const std::wstring&, const wchar_t*> kKeys[] = {
+        {LEFT, L"ed-prev-char"},      {RIGHT, L"ed-next-char"},     {UP, L"ed-prev-history"},
+        {DOWN, L"ed-next-history"},   {HOME, L"ed-move-to-beg"},    {END, L"ed-move-to-end"},
+        {DELETE, L"ed-delete-next-char"}, {WORD_LEFT, L"ed-prev-word"}, {WORD_RIGHT, L"em-next-word"},
+        {PASTE_START, L"pcmconv-paste"}};
+    for (const auto& key : kKeys) el_wset(editor, EL_BIND, key.first.c_str(), key.second, nullptr);
     HandleSignals(true);
     std::fflush(stdout);
     Send(kPasteOn);
@@ -264,7 +344,10 @@ long ReadEditedLine(const char* prompt, char* line, std::size_t capacity) {
     int count = 0;
     const char* typed = el_gets(state->editor, &count);
     if (typed == nullptr || count <= 0) return count == 0 ? 0 : CONSOLE_LINE_NONE;  // 0: Ctrl+D, empty line
-    if (static_cast<std::size_t>(count) > capacity) return CONSOLE_LINE_REFUSED;
+    // U+FFFD stands where ReadKey met a byte that is not UTF-8: no name the user typed.
+    if (static_cast<std::size_t>(count) > capacity || std::strstr(typed, "\xEF\xBF\xBD") != nullptr) {
+        return CONSOLE_LINE_REFUSED;
+    }
     std::memcpy(line, typed, static_cast<std::size_t>(count));
     // Up at the next prompt brings this answer back.
     const std::string answer(typed, static_cast<std::size_t>(count) - (typed[count - 1] == '\n' ? 1 : 0));
