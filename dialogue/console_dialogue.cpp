@@ -21,7 +21,7 @@ void AskForPath(bool console, bool editsLines, const char (&prompt)[N], char* pa
     const char* lastLine = std::strrchr(prompt, '\n') + 1;
     WriteConsoleText(stdout, console, prompt, editsLines ? static_cast<std::size_t>(lastLine - prompt) : N);
     ReadInputLine(path, editsLines ? lastLine : nullptr);
-    InterpretTypedPath(path, {PlatformPastesShellQuotes(), PlatformHomeFolder(), PlatformAnsiCodePage()});
+    InterpretTypedPath(path, PlatformTypedPathForms());
 }
 
 }  // namespace

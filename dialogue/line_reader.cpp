@@ -88,6 +88,8 @@ bool ReadLineFrom(LineInput& input, char* path) {
         }
         if (seen < PATH_BUFFER_SIZE - 1) path[stored++] = static_cast<char>(byte);
         ++seen;
+        // No name holds a zero byte: read as the text before it, the line would name another file.
+        if (byte == '\0') input.lineRefused = true;
     }
     if (seen == 0 && !lineEnded) return false;
     if (seen > PATH_BUFFER_SIZE - 1 || input.lineRefused) {

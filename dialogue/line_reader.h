@@ -25,10 +25,10 @@ struct LineInput {
 };
 
 // Reads one line into `path` (PATH_BUFFER_SIZE bytes). A CR LF pair reads as LF and the LF
-// ends the line unstored; a lone CR, a NUL and 0xFF are ordinary bytes. 0x1A ends input for
-// good from a file or pipe, and ends this read at a console, dropping the rest of that typed
-// line. At end of input a line with stored bytes ends there, and a line without leaves
-// `path` untouched. A line of more than 255 bytes is read to its end and leaves `path`
+// ends the line unstored; a lone CR and 0xFF are ordinary bytes. 0x1A ends input for good from
+// a file or pipe, and ends this read at a console, dropping the rest of that typed line. At end
+// of input a line with stored bytes ends there, and a line without leaves `path` untouched. A
+// line of more than 255 bytes, or holding a zero byte, is read to its end and leaves `path`
 // empty, as does a typed line that the console could not give in the ANSI code page.
 // Returns whether any byte was read.
 bool ReadLineFrom(LineInput& input, char* path);

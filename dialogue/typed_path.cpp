@@ -25,16 +25,28 @@ std::size_t AfterScheme(const std::string& text, std::size_t at = 0) {
     return end - at >= 2 && text.compare(end, 3, "://") == 0 ? end + 3 : 0;
 }
 
-bool BeginsAbsolute(const std::string& text, std::size_t at) {
+std::string Lowered(std::string text) {
+    for (char& c : text) c = IsLetter(c) ? static_cast<char>(c | 0x20) : c;
+    return text;
+}
+
+// "file:/path": the one-slash form of a local file URI that some programs copy.
+bool BeginsOneSlashFileUri(const std::string& text, std::size_t at) {
+    return Lowered(text.substr(at, 6)) == "file:/" && text.compare(at + 6, 1, "/") != 0;
+}
+
+// A separator, a drive letter, or "~/" where "~" stands for the home folder.
+bool BeginsAbsolute(const std::string& text, std::size_t at, const TypedPathForms& forms) {
     if (at >= text.size()) return false;
     const bool drive = IsLetter(text[at]) && at + 1 < text.size() && text[at + 1] == ':';
-    const bool home = text[at] == '~' && at + 1 < text.size() && IsSeparator(text[at + 1]);
+    const bool home = forms.home != nullptr && text[at] == '~' && at + 1 < text.size() && IsSeparator(text[at + 1]);
     return IsSeparator(text[at]) || drive || home;
 }
 
-bool BeginsLikeAPath(const std::string& text, std::size_t at) {
+// An absolute path or a URI, perhaps behind a quote.
+bool BeginsLikeAPath(const std::string& text, std::size_t at, const TypedPathForms& forms) {
     if (at < text.size() && (text[at] == '\'' || text[at] == '"')) ++at;
-    return BeginsAbsolute(text, at) || AfterScheme(text, at) != 0;
+    return BeginsAbsolute(text, at, forms) || AfterScheme(text, at) != 0 || BeginsOneSlashFileUri(text, at);
 }
 
 // True when line[at] begins a two-byte character of the code page, whose second byte (0x5C
@@ -45,7 +57,8 @@ bool BeginsTwoBytes(const std::string& line, std::size_t at, unsigned codePage) 
 
 // True when the line splits, at blanks outside quotes, into two or more words that each begin
 // like a path: several dropped files. Shell rules ('...', "...", \x) or double quotes alone.
-bool HoldsSeveralPaths(const std::string& line, bool shellRules, unsigned codePage) {
+bool HoldsSeveralPaths(const std::string& line, const TypedPathForms& forms) {
+    const bool shellRules = forms.posixShell;
     std::vector<std::size_t> words;
     char quote = 0;
     bool inWord = false;
@@ -57,7 +70,7 @@ bool HoldsSeveralPaths(const std::string& line, bool shellRules, unsigned codePa
         }
         if (!inWord) words.push_back(i);
         inWord = true;
-        if (BeginsTwoBytes(line, i, codePage)) {
+        if (BeginsTwoBytes(line, i, forms.codePage)) {
             ++i;
         } else if (quote != 0) {
             if (c == quote) quote = 0;
@@ -69,7 +82,7 @@ bool HoldsSeveralPaths(const std::string& line, bool shellRules, unsigned codePa
     }
     if (words.size() < 2) return false;
     for (std::size_t at : words) {
-        if (!BeginsLikeAPath(line, at)) return false;
+        if (!BeginsLikeAPath(line, at, forms)) return false;
     }
     return true;
 }
@@ -126,13 +139,16 @@ int HexValue(char c) {
 // A file URI of this machine as its path, %XX decoded; false for a URI to refuse. Text that
 // is no URI stays.
 bool FromUri(std::string& text) {
+    if (BeginsOneSlashFileUri(text, 0)) text.insert(5, "//");
     const std::size_t path = AfterScheme(text);
     if (path == 0) return true;
-    std::string scheme = text.substr(0, path - 3);
-    for (char& c : scheme) c = static_cast<char>(c | 0x20);
     std::string rest = text.substr(path);
-    if (rest.compare(0, 10, "localhost/") == 0) rest.erase(0, 9);
-    if (scheme != "file" || rest.empty() || rest[0] != '/') return false;
+    if (Lowered(rest.substr(0, 10)) == "localhost/") rest.erase(0, 9);
+    // A query or a fragment names no file: terminals and file managers write %3F and %23.
+    if (Lowered(text.substr(0, path)) != "file://" || rest.empty() || rest[0] != '/' ||
+        rest.find_first_of("?#") != std::string::npos) {
+        return false;
+    }
     std::string decoded;
     for (std::size_t at = 0; at < rest.size(); ++at) {
         // std::string's [size()] is a zero byte, which is no hex digit.
@@ -151,20 +167,33 @@ bool FromUri(std::string& text) {
     return true;
 }
 
-bool Interpret(std::string& line, const TypedPathForms& forms) {
-    const std::size_t open = line.find("\x1b[200~");
-    const std::size_t close = line.find("\x1b[201~");
-    if (open != std::string::npos || close != std::string::npos) {
-        if (open == std::string::npos || close == std::string::npos || close < open) return false;
-        line.erase(close, 6);
-        line.erase(open, 6);
+// Every pair of a bracketed paste's markers goes; false where one has no pair (a paste cut
+// across lines) or a control byte stays: an arrow key's bytes where no editor reads keys, say.
+bool DropPasteMarkers(std::string& line) {
+    static const std::string kMarkers[] = {"\x1b[200~", "\x1b[201~"};
+    std::string kept;
+    bool inPaste = false;
+    for (std::size_t at = 0; at < line.size();) {
+        if (line.compare(at, 6, kMarkers[inPaste]) == 0) {
+            inPaste = !inPaste;
+            at += 6;
+            continue;
+        }
+        const auto byte = static_cast<unsigned char>(line[at++]);
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return false;
+        kept += static_cast<char>(byte);
     }
-    if (HoldsSeveralPaths(line, forms.posixShell, forms.codePage)) return false;
+    line = kept;
+    return !inPaste;
+}
+
+bool Interpret(std::string& line, const TypedPathForms& forms) {
+    if (!DropPasteMarkers(line) || HoldsSeveralPaths(line, forms)) return false;
     std::size_t end = line.size();
     while (end > 0 && IsBlank(line[end - 1])) --end;
     std::size_t begin = 0;
     while (begin < end && IsBlank(line[begin])) ++begin;
-    if (!BeginsAbsolute(line, begin) && line[begin] != '\'' && line[begin] != '"') begin = 0;
+    if (!BeginsLikeAPath(line, begin, forms) && line[begin] != '\'' && line[begin] != '"') begin = 0;
     // A "\ " may end WezTerm's form: one blank after a final "\" is the name's own.
     std::size_t last = begin;  // where the last character before `end` begins
     for (std::size_t at = begin; at < end; at += BeginsTwoBytes(line, at, forms.codePage) ? 2 : 1) last = at;

@@ -16,11 +16,11 @@ namespace {
 
 struct ModelLine {
     bool anyByte;
-    std::string text;  // up to the first NUL; empty for a refused line
+    std::string text;  // empty for a refused line
 };
 
 // File or pipe input: input ends for good at the first 0x1A; CR LF reads as LF; a line over
-// 255 bytes is refused whole; end of input ends a line that has bytes.
+// 255 bytes, or holding a zero byte, is refused whole; end of input ends a line that has bytes.
 std::vector<ModelLine> Model(const std::string& input, std::size_t lines) {
     std::string data = input.substr(0, input.find('\x1A'));
     std::string plain;
@@ -38,8 +38,8 @@ std::vector<ModelLine> Model(const std::string& input, std::size_t lines) {
         const std::size_t end = plain.find('\n', at);
         std::string line = plain.substr(at, end == std::string::npos ? std::string::npos : end - at);
         at = end == std::string::npos ? plain.size() : end + 1;
-        if (line.size() > PATH_BUFFER_SIZE - 1) line.clear();
-        model.push_back({true, line.substr(0, line.find('\0'))});
+        if (line.size() > PATH_BUFFER_SIZE - 1 || line.find('\0') != std::string::npos) line.clear();
+        model.push_back({true, line});
     }
     return model;
 }

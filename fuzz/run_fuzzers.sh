@@ -11,7 +11,7 @@ work=$(mktemp -d /tmp/pcmconv_fuzz.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 passed=0
 failed=0
-for target in line_reader folder_plan size_field_codec; do
+for target in line_reader folder_plan size_field_codec terminal_keys; do
     mkdir -p "$work/$target"
     if build/fuzz/fuzz/fuzz_$target -max_total_time="$seconds" -print_final_stats=1 \
         -artifact_prefix="$work/" "$work/$target" "fuzz/corpus/$target" >"$work/$target.log" 2>&1; then

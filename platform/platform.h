@@ -136,12 +136,19 @@ long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, 
 // once the last line is read.
 void PlatformEndConsoleLines();
 
-// True where terminals write paths in a POSIX shell's forms: shell quotes ('...', '\'' for a
-// quote inside), "\ " for a blank, file URIs.
-bool PlatformPastesShellQuotes();
-// The folder a typed "~/" begins in: HOME on POSIX ("" where it is unset); nullptr on
-// Windows, where "~" is a letter of names (PROGRA~1).
-const char* PlatformHomeFolder();
+// How this system's terminals write typed paths.
+struct TypedPathForms {
+    // POSIX: shell quotes ('...', '\'' for a quote), "\ " for a blank (WezTerm), file URIs.
+    bool posixShell;
+    // The folder a typed "~/" begins in ("" where none can be: the path is refused), or nullptr
+    // where "~" is a letter of names (Windows: PROGRA~1).
+    const char* home;
+    // The code page of typed paths: the second byte of a two-byte character is never a "\".
+    unsigned codePage;
+};
+// The forms of this system: POSIX {true, HOME or "", the locale's code page}; Windows {false,
+// nullptr, the ANSI code page}.
+TypedPathForms PlatformTypedPathForms();
 
 // How many processes share this process's console; 0 where there is none or it cannot be told.
 unsigned PlatformConsoleProcessCount();

@@ -286,11 +286,9 @@ long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, 
 
 void PlatformEndConsoleLines() { EndLineEditor(); }
 
-bool PlatformPastesShellQuotes() { return true; }
-
-const char* PlatformHomeFolder() {
+TypedPathForms PlatformTypedPathForms() {
     const char* home = std::getenv("HOME");
-    return home != nullptr ? home : "";
+    return {true, home != nullptr ? home : "", PlatformAnsiCodePage()};
 }
 
 // No POSIX terminal is a window that closes when the program ends: nothing waits.

@@ -190,11 +190,9 @@ long PlatformReadConsoleLine(std::FILE* stream, const char*, char* line, std::si
 // The console keeps nothing between lines for this program.
 void PlatformEndConsoleLines() {}
 
-// A Windows console pastes a dropped path in double quotes, and ' is a letter of file names.
-bool PlatformPastesShellQuotes() { return false; }
-
-// "~" is a letter of names here.
-const char* PlatformHomeFolder() { return nullptr; }
+// A Windows console pastes a dropped path in double quotes, ' is a letter of file names, and so
+// is "~".
+TypedPathForms PlatformTypedPathForms() { return {false, nullptr, PlatformAnsiCodePage()}; }
 
 unsigned PlatformConsoleProcessCount() {
     DWORD processes[2];

@@ -97,10 +97,15 @@ const std::wstring* KeyOf(const std::string& sequence) {
 }
 
 bool FinishSequence(TerminalKeyReader& reader, std::wstring& keys) {
+    using namespace editor_keys;
     const std::string sequence = std::exchange(reader.sequence, {});
     const std::wstring* key = KeyOf(sequence);
+    // Escape before a sequence is rxvt's Alt: Alt+Left and Alt+Right move by word.
+    if (std::exchange(reader.alt, false)) {
+        key = key == &LEFT ? &WORD_LEFT : key == &RIGHT ? &WORD_RIGHT : key == &UP || key == &DOWN ? nullptr : key;
+    }
     if (key == nullptr) return sequence != "\033[201~";  // the end of no paste: dropped quietly
-    reader.inPaste = key == &editor_keys::PASTE_START;
+    reader.inPaste = key == &PASTE_START;
     keys += *key;
     return false;
 }
@@ -135,7 +140,9 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
     if (byte == NO_MORE_BYTES) {
         CutCharacter(reader, keys);
         const std::string held = std::exchange(reader.sequence, {});
+        const bool alt = std::exchange(reader.alt, false);
         if (reader.inPaste || held == "\033") {
+            if (alt) keys += static_cast<wchar_t>(ESC);
             for (char c : held) keys += static_cast<wchar_t>(c);  // a lone Escape is a key
             return false;
         }
@@ -153,27 +160,32 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
         return false;
     }
     if (sequence.size() == 1) {
+        if (byte == ESC) {
+            reader.alt = true;  // more Escapes than one before a key make one Alt
+            return false;
+        }
         if (byte == '[' || byte == 'O') {
             sequence += static_cast<char>(byte);
             return false;
         }
         // Escape, then a key: Alt+key to the editor.
+        if (std::exchange(reader.alt, false)) keys += static_cast<wchar_t>(ESC);
         keys += static_cast<wchar_t>(ESC);
         sequence.clear();
         return FeedTerminalByte(reader, byte, keys);
     }
     const bool csi = sequence[1] == '[';
     const char last = sequence.back();
-    // The Linux console's F1-F5: "[" after ESC [ takes exactly one more byte.
+    // The Linux console's F1-F5: "[" after ESC [ takes exactly one more byte, a final one.
     if (csi && sequence.size() == 2 && byte == '[') {
         sequence += '[';
         return false;
     }
-    if (sequence == "\033[[" || IsFinal(byte) || (csi && byte == '$' && IsDigit(last))) {
+    if (IsFinal(byte) || (csi && byte == '$' && IsDigit(last))) {
         sequence += static_cast<char>(byte);
         return FinishSequence(reader, keys);
     }
-    if ((IsParameter(byte) && !IsIntermediate(last)) || (csi && IsIntermediate(byte))) {
+    if (sequence != "\033[[" && ((IsParameter(byte) && !IsIntermediate(last)) || (csi && IsIntermediate(byte)))) {
         // "?" makes an overlong sequence no key; it is read to its end all the same.
         if (sequence.size() >= kLongestSequence) sequence.replace(2, std::string::npos, "?");
         sequence += static_cast<char>(byte);
@@ -181,6 +193,7 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
     }
     // No sequence of the grammar: dropped, and the byte read anew.
     sequence.clear();
+    reader.alt = false;
     FeedTerminalByte(reader, byte, keys);
     return true;
 }

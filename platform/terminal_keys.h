@@ -31,6 +31,7 @@ inline constexpr int TERMINAL_SEQUENCE_WAIT_MS = 100;
 struct TerminalKeyReader {
     std::string sequence;   // an escape sequence begun
     std::string character;  // a UTF-8 character begun
+    bool alt = false;       // an Escape before the sequence begun (rxvt's Alt)
     bool inPaste = false;   // between PASTE_START and PASTE_END
 };
 

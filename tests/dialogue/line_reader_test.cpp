@@ -55,7 +55,7 @@ TEST(ReadLineFrom, FileOrPipeOrConsoleInput) {
         {"0x1A ends input for good", "ab\x1A" "cd\r\nef\r\n", {true, "ab"}, {false, kUntouched}, {false, kUntouched}},
         {"0x1A at a line start", "ab\r\n\x1A\r\nef\r\n", {true, "ab"}, {false, kUntouched}, {false, kUntouched}},
         {"0xFF is a byte", "\xFF\xFE\n", {true, "\xFF\xFE"}, {false, kUntouched}, {false, kUntouched}},
-        {"NUL ends the text", Bytes("ab\0cd\nx\n", 8), {true, "ab"}, {true, "x"}, {false, kUntouched}},
+        {"a zero byte refuses the line", Bytes("ab\0cd\nx\n", 8), {true, ""}, {true, "x"}, {false, kUntouched}},
         {"255 bytes fit", longest + "\n" + "b", {true, longest}, {true, "b"}, {false, kUntouched}},
         {"256 bytes are refused whole", longest + "z\r\nnext\n", {true, ""}, {true, "next"}, {false, kUntouched}},
         {"overlong last line", Bytes(1000, 'x'), {true, ""}, {false, kUntouched}, {false, kUntouched}},

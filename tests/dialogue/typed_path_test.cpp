@@ -59,16 +59,28 @@ TEST(InterpretTypedPath, TheFormsTerminalsWrite) {
         {"file:///d/a%2Fb", "file:///d/a%2Fb", ""},
         {"file:///d/a%00b", "file:///d/a%00b", ""},
         {"C://dir/x.wav", "C://dir/x.wav", "C://dir/x.wav"},
+        {" smb://server/share/o.wav", "smb://server/share/o.wav", ""},
+        {"\tfile:/d/a1.wav", "file:/d/a1.wav", "/d/a1.wav"},
+        {"file://LOCALHOST/d/x", "file://LOCALHOST/d/x", "/d/x"},
+        {"file:///d/x?y", "file:///d/x?y", ""},
+        {"file:///d/x#y", "file:///d/x#y", ""},
         // The home folder.
         {"~/t.wav", "~/t.wav", "/home/u/t.wav"},
         {"~\\t.wav", "~\\t.wav", "/home/u\\t.wav"},
         {"~user/t.wav", "~user/t.wav", "~user/t.wav"},
         {"'~/t.wav'", "'~/t.wav'", "~/t.wav"},
+        {"T:\\x ~\\in.pcm", "T:\\x ~\\in.pcm", ""},  // "~" is a letter on Windows, no second path
         // A bracketed paste's markers; a paste cut across lines answers nothing.
         {"\x1b[200~/d/a\x1b[201~", "/d/a", "/d/a"},
         {"\x1b[200~/d/a", "", ""},
         {"/d/b\x1b[201~", "", ""},
         {"/d/b\x1b[201~\x1b[200~/d/c", "", ""},
+        {"/d/\x1b[200~a\x1b[201~\x1b[200~b \x1b[201~", "/d/ab", "/d/ab"},
+        // Control bytes: keys where no editor reads them. A Tab is a blank.
+        {"/d/o.wav\x1b[D\x1b[1;5D", "", ""},
+        {"/d/a\rb", "", ""},
+        {"/d/a\x7f", "", ""},
+        {"/d/a\tb\t", "/d/a\tb", "/d/a\tb"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Interpret(c.typed, {false, nullptr, 1252}), c.windows) << c.typed;

@@ -37,9 +37,10 @@ TEST(FeedTerminalByte, EveryKeyWholeInTheFormTheEditorBinds) {
         {"\033[?1;2c\033[" + std::string(40, '1') + "D", L"", 2},
         {"\033[1\001", L"\001", 1},
         {"ab\033[1;", L"ab", 1},
-        // A lone Escape and Alt+key reach libedit as Escape and the key.
+        // A lone Escape and Alt+key reach libedit as Escape and the key; Escape before a sequence
+        // is rxvt's Alt, and goes with a sequence dropped.
         {"\033", kEsc, 0},
-        {"\033.\033\033[D", kEsc + L"." + kEsc + LEFT, 0},
+        {"\033.\033\033\033\033[D\033\033[[\033[D", kEsc + L"." + WORD_LEFT + LEFT, 1},
         // A paste passes unchanged to its end marker; a stray end marker goes without a bell.
         {"\033[200~a\033[2x\t\r\n\033\033[201~\033[201~b", PASTE_START + L"a\033[2x\t\r\n\033" + PASTE_END + L"b", 0},
         {"\033[200~\033[201", PASTE_START + L"\033[201", 0},
