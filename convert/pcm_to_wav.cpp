@@ -65,9 +65,9 @@ const char* AppendInputRange(const char* inputPath, const char* outputPath, std:
 }
 
 const char* Convert(const char* inputPath, const char* outputPath) {
-    // The pieces read the input at set offsets, which a pipe cannot give: refused before the
-    // output is touched, and unopened, so that a program writing into it is not disturbed.
-    if (PlatformIsPipe(inputPath)) return texts::TEXT_RESULT_READ_FAILED;
+    // The pieces read the input at set offsets, which a pipe, a terminal or a device like them
+    // cannot give: refused before the output is touched, and undisturbed.
+    if (PlatformIsUnseekable(inputPath)) return texts::TEXT_RESULT_READ_FAILED;
     if (!FileExists(inputPath)) return texts::TEXT_RESULT_NO_INPUT;
     // Creating the output would empty the input before it is read.
     if (NamesSameFile(inputPath, outputPath)) return texts::TEXT_RESULT_SAME_FILE;

@@ -53,11 +53,11 @@ bool PlatformSeekStream(std::FILE* stream, std::int64_t offset);
 // The length of an existing file, opened for reading only with sharing allowed; -1 when
 // it cannot be taken (missing, a folder, not readable).
 std::int64_t PlatformQueryFileLength(const char* path);
-// True when the path names a pipe, learnt without opening it (opening would disturb its other
-// end): a FIFO (POSIX, by its type); a named pipe (Windows, by its name alone: "\\.\pipe\",
-// "\\?\pipe\", with either separator, any case), since opening one takes a connection from
-// its server.
-bool PlatformIsPipe(const char* path);
+// True when the path names what gives its bytes only in order, never at set offsets: a pipe, a
+// socket, a terminal, a serial port or another device that cannot seek. Learnt without
+// disturbing it: POSIX by its type, and a device opened to ask only where it is one of
+// /dev/null's kind (/dev/zero, /dev/full, ...), all of which seek; Windows by the path's form.
+bool PlatformIsUnseekable(const char* path);
 // True when both paths name one existing file, however each is spelled: compares the
 // file's identity (device and inode; volume serial number and file index), never text.
 bool PlatformSameFile(const char* pathA, const char* pathB);

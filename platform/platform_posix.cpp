@@ -16,6 +16,7 @@
 #include <langinfo.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "platform/line_editor.h"
@@ -186,10 +187,19 @@ std::int64_t PlatformQueryFileLength(const char* path) {
     return ok ? static_cast<std::int64_t>(info.st_size) : -1;
 }
 
-bool PlatformIsPipe(const char* path) {
+bool PlatformIsUnseekable(const char* path) {
     const NativePath native = ToNativePath(path);
     struct stat info;
-    return native && stat(native.get(), &info) == 0 && S_ISFIFO(info.st_mode);
+    struct stat null;
+    if (!native || stat(native.get(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return false;
+    // Opening a FIFO would take its writer's bytes, and opening a serial port drives its lines.
+    if (!S_ISCHR(info.st_mode) || stat("/dev/null", &null) != 0 || major(info.st_rdev) != major(null.st_rdev)) {
+        return !S_ISBLK(info.st_mode);
+    }
+    const int fd = open(native.get(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const bool unseekable = fd >= 0 && lseek(fd, 0, SEEK_CUR) < 0;
+    if (fd >= 0) close(fd);
+    return unseekable;
 }
 
 bool PlatformSameFile(const char* pathA, const char* pathB) {

@@ -64,7 +64,7 @@ std::int64_t PlatformQueryFileLength(const char* path) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 
-bool PlatformIsPipe(const char* path) {
+bool PlatformIsUnseekable(const char* path) {
     // Each test stops at the zero byte of a shorter path; "| 0x20" lowers only these letters.
     auto separator = [](char c) { return c == '\\' || c == '/'; };
     return separator(path[0]) && separator(path[1]) && (path[2] == '.' || path[2] == '?') &&

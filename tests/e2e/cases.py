@@ -24,21 +24,25 @@ LINUX, WINE = ("linux",), ("wine",)
 LOCALES = ("C", "C.UTF-8", "sjis")  # the Linux locales a row runs under; Wine has its own
 
 Case = namedtuple("Case", "id what typed before result after on locales end stream user fsize held "
-                          "needs keys console waits",
+                          "needs keys console waits cursor shows",
                   defaults=({}, DONE, {}, LINUX + WINE, ("C",), "\r\n", "file", False, None, None,
-                            None, None, None, False))
+                            None, None, None, False, None, None))
 # on: where it runs. locales: the Linux locales. end: typed after each line. stream: standard
 # input from a "file", a "pipe" or a "tty" (a terminal, output to a file). user: as an ordinary user. fsize: a file size limit.
 # held: (path, how) held by another program meanwhile. needs: "large" (only with --large) or
 # "editor" (only where the program was built with its line editor).
 # keys: typed at a pseudo-terminal instead, one entry per prompt ("\n" is Enter); console:
 # the Wine console to start in ("utf-8": one switched to code page 65001; "own": a console
-# of its own); waits: the program waits for Enter after its result.
+# of its own); waits: the program waits for Enter after its result. In keys, "<screen>" takes the
+# text left of the cursor, which must be `cursor`; STOP_FG and STOP_KILL are Ctrl+Z, then a
+# shell's fg or kill %1. shows: texts and how many times each must be on the screen.
 IO = {"in.pcm": PCM}
 CONVERTED = {"out.wav": wav_file(PCM), "in.pcm": PCM}
 TYPED = (r"{d}\in.pcm", r"{d}\out.wav")
 SHORT = b"RIFF\x30\x01"
 LEFT, UP, ERASE, PASTE = "\x1b[D", "\x1b[A", "\x7f", "\x1b[200~%s\x1b[201~"
+STOP_FG, STOP_KILL = "\x1a<fg>", "\x1a<kill>"
+QUESTION = "101 個の名前をすべて表示しますか? (y/n) "
 SMALL = pcm_file(bytes(100))  # every write waits in the C runtime's buffer until the close
 LARGE = SparsePcm(4 * 2**30 + 300001)
 
@@ -112,6 +116,8 @@ CASES = [
          {"in.pcm": BIG_PCM, "out.wav": FifoReader(wav_file(BIG_PCM), leaves_after=65536)}, WRITE_FAILED, on=LINUX),
     Case("stdin", "standard input from a pipe as the input", ("/dev/stdin", r"{d}\out.wav"), {}, READ_FAILED, {"out.wav": GONE},
          on=LINUX, stream="pipe"),
+    Case("ttyin", "a terminal as the input: the output untouched", ("/dev/tty", r"{d}\out.wav"),
+         {"out.wav": b"precious"}, READ_FAILED, {"out.wav": b"precious"}, on=LINUX, stream="tty"),
     Case("slashes", "\"/\" and mixed separators make every folder", (r"{d}\in.pcm", r"{u}/n1/n2\n3/out.wav"),
          IO, DONE, {"n1/n2/n3/out.wav": wav_file(PCM)}),
     Case("held", "an input held open by another program converts in full", TYPED, IO, DONE, CONVERTED,
@@ -145,10 +151,38 @@ CASES = [
     Case("ttyedit", "terminal, the line editor", None, {"sp 表/in.pcm": PCM}, DONE,
          {"sp 表/in.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",), needs="editor",
          keys=("~/s\tn.pcm" + LEFT * 5 + "i表" + ERASE + "\n", UP + ERASE * 3 + "wav\n")),
-    # A paste answers one prompt at most: one line break at its end goes, two lines are dropped.
+    # A paste answers one prompt at most: the line breaks at its end go (tmux pastes CR LF as two
+    # CRs); two lines, or a control character, drop it.
     Case("ttypaste", "terminal, pastes at the line editor", None, IO, DONE,
          {"out.wav": wav_file(PCM), "x.wav": GONE, "y.wav": GONE}, on=LINUX, locales=("C.UTF-8",), needs="editor",
-         keys=(PASTE % "{u}/in.pcm\n" + "\n", PASTE % "{u}/x.wav\n{u}/y.wav" + "{u}/out.wav\n")),
+         keys=(PASTE % "{u}/in.pcm\r\r" + "\n",
+               PASTE % "{u}/x.wav\n{u}/y.wav" + PASTE % "{u}/x\x01.wav" + PASTE % "{u}/out.wav\n" + "\n")),
+    # Every key whole: Ctrl+Left moves by word, Ctrl+Delete and Shift+End act as plain keys; the
+    # Linux console's F1, Insert, PageUp/Down, F12, Ctrl+Up, F5 ring the bell and add nothing.
+    Case("ttykeys", "terminal, keys with modifiers and keys the editor ignores", None, IO, DONE,
+         {"a c.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",), needs="editor",
+         keys=("{u}/in.pcm\x1b[[A\x1b[2~\x1b[6~\x1b[24~\n",
+               "{u}/a b\x1b[1;5D\x1b[3;5~c\x1b[1;2F.wav\x1b[5~\x1b[1;5A\x1b[15~\n")),
+    # A byte that is no UTF-8 is refused, never dropped: caf.pcm would convert.
+    Case("ttybyte", "terminal, a byte that is not UTF-8 at the editor", None, {"caf.pcm": PCM}, NO_INPUT,
+         {"new": DIR, "new/o.wav": GONE}, on=LINUX, locales=("C.UTF-8",), needs="editor",
+         keys=("{d}/caf\udce9.pcm\n", "{d}/new/o.wav\n")),
+    # Where no editor reads keys, an arrow's bytes reach the line: refused, nothing made of it.
+    Case("ttyctl", "terminal without the editor, arrow keys typed", None, IO, WRITE_FAILED, {"o.wav": GONE},
+         on=LINUX, keys=("{d}/in.pcm\n", "{d}/o.wav" + LEFT + "\x1b[1;5D\n")),
+    # The cursor beside wide characters, where a terminal shows it.
+    Case("ttycur", "terminal, the cursor beside wide characters", None, {"x表表.pcm": PCM}, DONE,
+         {"o.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",), needs="editor", cursor="PcmData--->{u}/x",
+         keys=("{u}/表表.pcm" + LEFT * 6 + "x<screen>\n", "{u}/o.wav\n")),
+    # Past 100 names Tab asks first; the question shows again after Ctrl+Z and fg, and a paste
+    # answers no, none of it reaching the line.
+    Case("ttylist", "terminal, the listing's question, Ctrl+Z and fg, a paste at it", None,
+         {**IO, **{f"n{i:03}": b"" for i in range(101)}}, DONE, {"out.wav": wav_file(PCM), "x.wav": GONE},
+         on=LINUX, locales=("C.UTF-8",), needs="editor", shows={QUESTION: 2, "n100": 0},
+         keys=("{u}/n\t" + STOP_FG + PASTE % "{u}/x.wav" + ERASE + "in.pcm\n", "{u}/out.wav\n")),
+    # kill %1 ends a stopped run at once, from the background, the shell's terminal untouched.
+    Case("ttykill", "terminal, Ctrl+Z then kill %1", None, IO, None, {"out.wav": GONE}, on=LINUX,
+         locales=("C", "C.UTF-8"), keys=("{u}/in" + STOP_KILL,)),
     # Cut at 255 bytes, the line would name in.pcm: its blanks go after the cut.
     Case("ttylong", "terminal, a line over 255 bytes at the editor is refused whole", None, IO, NO_INPUT,
          {"new": DIR}, on=LINUX, locales=("C.UTF-8",), keys=("{d}/in.pcm" + " " * 260 + "\n", r"{d}\new\out.wav" "\n")),

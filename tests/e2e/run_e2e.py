@@ -40,6 +40,7 @@ class Target:
         self.root = args.root or tempfile.mkdtemp(prefix="pcmconv_e2e_")
         self.holder = args.holder
         self.user_prefix = args.user_prefix
+        self.editor = args.line_reader == "libedit"
         self.sjis = None if self.wine else shift_jis_locale(self.root)
 
     # ---- Path mapping and encodings
@@ -64,7 +65,7 @@ class Target:
         else:
             typed_folder = os.path.join(self.root, folder)
         line = line.replace("{d}", typed_folder).replace("{u}", typed_folder.replace("\\", "/"))
-        return line.encode("utf-8" if self.utf8(locale, terminal) else "cp932")
+        return line.encode("utf-8" if self.utf8(locale, terminal) else "cp932", "surrogateescape")
 
     def console_bytes(self, result, locale):
         """The whole dialogue as written to a file: UTF-8 with LF under a UTF-8 locale,
@@ -181,19 +182,83 @@ def run_streams(command, env, cwd, stdin_bytes, stream, fsize, timeout):
         return status, out.read(), err.read()
 
 
+PASTE_ON, PASTE_OFF = b"\x1b[?2004h", b"\x1b[?2004l"
+
+
+def paste_mode_on(screen):
+    """Whether the last bracketed-paste mode the program set is on."""
+    return screen.rfind(PASTE_ON) > screen.rfind(PASTE_OFF)
+
+
+def text_left_of_cursor(screen):
+    """The text left of the cursor on its line, as an 80 x 24 terminal shows the bytes."""
+    try:
+        import pyte
+    except ImportError:  # Debian's python3-pyte serves the system's Python
+        sys.path.append("/usr/lib/python3/dist-packages")
+        import pyte
+    shown = pyte.Screen(80, 24)
+    pyte.ByteStream(shown).feed(screen)
+    return "".join(shown.buffer[shown.cursor.y][x].data for x in range(shown.cursor.x))
+
+
+def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders):
+    """The child: a shell's job control, so that Ctrl+Z stops the program and the process group
+    is not orphaned. Runs `command` as the terminal's foreground job; when it stops, takes the
+    terminal back, reports b"s" and waits for an order: b"f" (fg) or b"k" (kill %1: SIGTERM and
+    SIGCONT in the background). Ends as the program ended."""
+    os.setsid()
+    import fcntl
+    import termios
+    fcntl.ioctl(terminal, termios.TIOCSCTTY, 0)
+    signal.signal(signal.SIGTTOU, signal.SIG_IGN)
+    pid = os.fork()
+    if pid == 0:
+        os.setpgid(0, 0)
+        os.tcsetpgrp(terminal, os.getpid())
+        signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+        for stream in (0, 1, 2):
+            os.dup2(terminal, stream)
+        if stderr_path:
+            os.dup2(os.open(stderr_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC), 2)
+        os.chdir(cwd)
+        os.execve(command[0], command, env if env is not None else os.environ)
+    while True:
+        _, status = os.waitpid(pid, os.WUNTRACED)
+        if not os.WIFSTOPPED(status):
+            break
+        os.tcsetpgrp(terminal, os.getpgrp())
+        os.write(reports, b"s")
+        if os.read(orders, 1) == b"f":
+            os.tcsetpgrp(terminal, pid)
+        else:
+            os.killpg(pid, signal.SIGTERM)
+        os.killpg(pid, signal.SIGCONT)
+    if os.WIFSIGNALED(status):
+        signal.signal(os.WTERMSIG(status), signal.SIG_DFL)
+        os.kill(os.getpid(), os.WTERMSIG(status))
+    os._exit(os.WEXITSTATUS(status))
+
+
 def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path=None):
-    """Runs `command` in `cwd` at an 80 x 24 pseudo-terminal and types each answer once one more prompt
-    label is on the screen; with `wait_for`, also Enter once those bytes are on the screen and
-    the program has had a second to end. Standard error goes to `stderr_path` where given.
-    Returns whether every label came before its answer, whether the program was still running
-    before that Enter, the screen's bytes, the exit status (killed after 15 s without output),
-    and whether the terminal's settings at the end are those it had before the program."""
+    """Runs `command` in `cwd` as a job at an 80 x 24 pseudo-terminal and types each answer once
+    one more prompt label is on the screen; with `wait_for`, also Enter once those bytes are on
+    the screen and the program has had a second to end. In an answer, "<screen>" takes the text
+    left of the cursor, and Ctrl+Z followed by "<fg>" or "<kill>" stops the program and goes on
+    as a shell's fg or kill %1 would; while stopped, the terminal must be as before and its paste
+    mode off, and after fg the paste mode on again where the editor turned it on. Standard error
+    goes to `stderr_path` where given. Returns a namespace: ok (every label came before its
+    answer), running (still running before that Enter), screen (its bytes), status (killed after
+    15 s without output), kept (the terminal's settings at the end are those before the
+    program), cursor (the text taken at "<screen>") and problems (of the stops)."""
     import fcntl
     import pty
+    import re
     import select
     import struct
     import termios
     import time
+    from types import SimpleNamespace
     fd, terminal = pty.openpty()
     # A typed CR stays a CR (Enter at a Windows console) until a program sets the mode.
     mode = termios.tcgetattr(terminal)
@@ -201,21 +266,15 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
     termios.tcsetattr(terminal, termios.TCSANOW, mode)
     fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
     settings = termios.tcgetattr(terminal)
+    reports, report = os.pipe()
+    order, orders = os.pipe()
     pid = os.fork()
     if pid == 0:
-        os.setsid()
-        fcntl.ioctl(terminal, termios.TIOCSCTTY, 0)
-        for stream in (0, 1, 2):
-            os.dup2(terminal, stream)
-        if stderr_path:
-            os.dup2(os.open(stderr_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC), 2)
-        os.chdir(cwd)
-        os.execve(command[0], command, env if env is not None else os.environ)
+        run_as_job(command, env, cwd, terminal, stderr_path, report, order)
     os.close(terminal)
-    seen = b""
+    got = SimpleNamespace(ok=True, running=False, screen=b"", cursor=None, problems=[])
 
     def read_until(done, seconds=30):
-        nonlocal seen
         deadline = time.time() + seconds
         while not done() and time.time() < deadline:
             if select.select([fd], [], [], 0.2)[0]:
@@ -225,30 +284,49 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
                     return False
                 if not chunk:
                     return False
-                seen += chunk
+                got.screen += chunk
         return done()
 
-    ok = True
     for count, answer in enumerate(answers, 1):
         # The first prompt waits for the program's start too, slow for an emulated exe.
-        ok = read_until(lambda: seen.count(b"PcmData--->") >= count, 120 if count == 1 else 30) and ok
-        if not ok and count == 1:
+        got.ok = read_until(lambda: got.screen.count(b"PcmData--->") >= count, 120 if count == 1 else 30) and got.ok
+        if not got.ok and count == 1:
             break
-        os.write(fd, answer)
+        for part in re.split(rb"(<screen>|\x1a<fg>|\x1a<kill>)", answer):
+            if not part.startswith((b"<", b"\x1a<")):
+                os.write(fd, part)
+                continue
+            read_until(lambda: False, 0.5)  # what was typed is on the screen
+            if part == b"<screen>":
+                got.cursor = text_left_of_cursor(got.screen)
+                continue
+            pasting = paste_mode_on(got.screen)
+            os.write(fd, b"\x1a")
+            if not select.select([reports], [], [], 10)[0] or os.read(reports, 1) != b"s":
+                got.problems.append("Ctrl+Z did not stop the program")
+                break
+            read_until(lambda: False, 0.5)
+            if termios.tcgetattr(fd) != settings or paste_mode_on(got.screen):
+                got.problems.append("while stopped, the terminal is not as it was")
+            stopped_at = len(got.screen)
+            os.write(orders, b"f" if part.endswith(b"<fg>") else b"k")
+            if part.endswith(b"<fg>") and pasting and not read_until(lambda: paste_mode_on(got.screen[stopped_at:]), 5):
+                got.problems.append("after fg the paste mode stays off")
     alive = lambda: os.waitid(os.P_PID, pid, os.WEXITED | os.WNOHANG | os.WNOWAIT) is None
-    running = False
     if wait_for:
-        read_until(lambda: wait_for in seen)
+        read_until(lambda: wait_for in got.screen)
         time.sleep(1)
-        running = alive()
+        got.running = alive()
         os.write(fd, enter)
     read_until(lambda: False, 15)
     if alive():
         os.kill(pid, 9)
     _, status = os.waitpid(pid, 0)
-    kept = termios.tcgetattr(fd) == settings
-    os.close(fd)
-    return ok, running, seen, os.waitstatus_to_exitcode(status), kept
+    got.status = os.waitstatus_to_exitcode(status)
+    got.kept = termios.tcgetattr(fd) == settings
+    for end in (fd, reports, report, order, orders):
+        os.close(end)
+    return got
 
 
 def run_case(t, case, locale, folder):
@@ -284,13 +362,23 @@ def run_case(t, case, locale, folder):
             # Linux: a terminal emulator's TERM, and standard error apart from the screen.
             env = None if t.wine else dict(t.env(locale, folder), TERM="xterm")
             stderr_path = None if t.wine else os.path.join(t.root, folder + ".stderr")
-            ok, running, screen, status, kept = drive_terminal(
-                t.command(console=case.console), env, t.root, answers, b"\r", wait_for, stderr_path)
-            if not kept:
+            got = drive_terminal(t.command(console=case.console), env, t.root, answers, b"\r", wait_for, stderr_path)
+            ok, running, screen, status = got.ok, got.running, got.screen, got.status
+            problems += got.problems
+            if not got.kept:
                 problems.append("the terminal's settings changed")
+            # The editor's paste mode: on before the first prompt, off at the end, whatever the way out.
+            if not t.wine and terminal_utf8 and t.editor and (
+                    PASTE_ON not in screen.split(b"PcmData--->")[0] or paste_mode_on(screen)):
+                problems.append("the paste mode is not on before the first prompt and off at the end")
+            if case.cursor and got.cursor != t.typed(case.cursor, folder, locale, terminal=True).decode():
+                problems.append(f"left of the cursor {got.cursor!r}, want {case.cursor!r}")
+            for text, times in (case.shows or {}).items():
+                if screen.count(text.encode()) != times:
+                    problems.append(f"{text!r} on the screen {screen.count(text.encode())} times, want {times}")
             if stderr_path and os.path.getsize(stderr_path):
                 problems.append(f"standard error {open(stderr_path, 'rb').read()!r}")
-            # No result: Ctrl+C ends the run at the first prompt.
+            # No result: a signal ends the run at the first prompt.
             texts = (BANNER, "出力ファイル名を名を", "..." + case.result) if case.result else (BANNER,)
             hint = "Enterキーを押すとウィンドウを閉じます".encode("utf-8")  # only where it waits
             if b"PcmData--->" not in screen:
@@ -313,7 +401,9 @@ def run_case(t, case, locale, folder):
     finally:
         if release:
             release()
-    want_status = status_of(case.result) if case.result else -signal.SIGINT
+    # No result: ended by Ctrl+C, or by kill %1 while stopped.
+    ended_by = signal.SIGTERM if "<kill>" in "".join(case.keys or ()) else signal.SIGINT
+    want_status = status_of(case.result) if case.result else -ended_by
     if status != want_status:
         problems.append(f"exit status {status}, want {want_status}")
     made_checks = {rel: made for rel, made in case.before.items()
