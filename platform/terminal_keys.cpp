@@ -140,9 +140,8 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
     if (byte == NO_MORE_BYTES) {
         CutCharacter(reader, keys);
         const std::string held = std::exchange(reader.sequence, {});
-        const bool alt = std::exchange(reader.alt, false);
+        reader.alt = false;
         if (reader.inPaste || held == "\033") {
-            if (alt) keys += static_cast<wchar_t>(ESC);
             for (char c : held) keys += static_cast<wchar_t>(c);  // a lone Escape is a key
             return false;
         }
@@ -169,7 +168,7 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
             return false;
         }
         // Escape, then a key: Alt+key to the editor.
-        if (std::exchange(reader.alt, false)) keys += static_cast<wchar_t>(ESC);
+        reader.alt = false;
         keys += static_cast<wchar_t>(ESC);
         sequence.clear();
         return FeedTerminalByte(reader, byte, keys);

@@ -163,8 +163,9 @@ CASES = [
          {"a c.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",), needs="editor",
          keys=("{u}/in.pcm\x1b[[A\x1b[2~\x1b[6~\x1b[24~\n",
                "{u}/a b\x1b[1;5D\x1b[3;5~c\x1b[1;2F.wav\x1b[5~\x1b[1;5A\x1b[15~\n")),
-    # A byte that is no UTF-8 is refused, never dropped: caf.pcm would convert.
-    Case("ttybyte", "terminal, a byte that is not UTF-8 at the editor", None, {"caf.pcm": PCM}, NO_INPUT,
+    # A byte that is no UTF-8 is refused, neither dropped (caf.pcm) nor read as U+FFFD.
+    Case("ttybyte", "terminal, a byte that is not UTF-8 at the editor", None, {"caf.pcm": PCM, "caf\ufffd.pcm": PCM},
+         NO_INPUT,
          {"new": DIR, "new/o.wav": GONE}, on=LINUX, locales=("C.UTF-8",), needs="editor",
          keys=("{d}/caf\udce9.pcm\n", "{d}/new/o.wav\n")),
     # Where no editor reads keys, an arrow's bytes reach the line: refused, nothing made of it.
