@@ -203,14 +203,11 @@ def text_left_of_cursor(screen):
 
 
 def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders):
-    """The child: a shell's job control, so that Ctrl+Z stops the program and the process group
-    is not orphaned. Runs `command` as the terminal's foreground job; when it stops, takes the
-    terminal back, reports b"s" and waits for an order: b"f" (fg) or b"k" (kill %1: SIGTERM and
-    SIGCONT in the background). Ends as the program ended."""
+    """The child: a shell's job control, so that Ctrl+Z stops the program (its group not orphaned).
+    At a stop it takes the terminal back, reports b"s" and obeys b"f" (fg) or b"k" (kill %1)."""
     os.setsid()
     import fcntl
-    import termios
-    fcntl.ioctl(terminal, termios.TIOCSCTTY, 0)
+    fcntl.ioctl(terminal, __import__("termios").TIOCSCTTY, 0)
     signal.signal(signal.SIGTTOU, signal.SIG_IGN)
     pid = os.fork()
     if pid == 0:
@@ -243,14 +240,11 @@ def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders):
 def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path=None):
     """Runs `command` in `cwd` as a job at an 80 x 24 pseudo-terminal and types each answer once
     one more prompt label is on the screen; with `wait_for`, also Enter once those bytes are on
-    the screen and the program has had a second to end. In an answer, "<screen>" takes the text
-    left of the cursor, and Ctrl+Z followed by "<fg>" or "<kill>" stops the program and goes on
-    as a shell's fg or kill %1 would; while stopped, the terminal must be as before and its paste
-    mode off, and after fg the paste mode on again where the editor turned it on. Standard error
-    goes to `stderr_path` where given. Returns a namespace: ok (every label came before its
-    answer), running (still running before that Enter), screen (its bytes), status (killed after
-    15 s without output), kept (the terminal's settings at the end are those before the
-    program), cursor (the text taken at "<screen>") and problems (of the stops)."""
+    the screen and the program has had a second to end. In an answer "<screen>" takes the text
+    left of the cursor, and STOP_FG or STOP_KILL (cases.py) stop the program: while stopped the
+    terminal must be as before, paste mode off, and after fg paste mode back on. Returns ok (each
+    label came before its answer), running (before that Enter), screen, status, kept (the
+    terminal's settings at the end are those before), cursor and problems."""
     import fcntl
     import pty
     import re
@@ -364,18 +358,15 @@ def run_case(t, case, locale, folder):
             stderr_path = None if t.wine else os.path.join(t.root, folder + ".stderr")
             got = drive_terminal(t.command(console=case.console), env, t.root, answers, b"\r", wait_for, stderr_path)
             ok, running, screen, status = got.ok, got.running, got.screen, got.status
-            problems += got.problems
-            if not got.kept:
-                problems.append("the terminal's settings changed")
+            problems += got.problems + ([] if got.kept else ["the terminal's settings changed"])
             # The editor's paste mode: on before the first prompt, off at the end, whatever the way out.
             if not t.wine and terminal_utf8 and t.editor and (
                     PASTE_ON not in screen.split(b"PcmData--->")[0] or paste_mode_on(screen)):
                 problems.append("the paste mode is not on before the first prompt and off at the end")
             if case.cursor and got.cursor != t.typed(case.cursor, folder, locale, terminal=True).decode():
                 problems.append(f"left of the cursor {got.cursor!r}, want {case.cursor!r}")
-            for text, times in (case.shows or {}).items():
-                if screen.count(text.encode()) != times:
-                    problems.append(f"{text!r} on the screen {screen.count(text.encode())} times, want {times}")
+            problems += [f"{text!r} not {times} times on the screen" for text, times in (case.shows or {}).items()
+                         if screen.count(text.encode()) != times]
             if stderr_path and os.path.getsize(stderr_path):
                 problems.append(f"standard error {open(stderr_path, 'rb').read()!r}")
             # No result: a signal ends the run at the first prompt.
