@@ -53,6 +53,21 @@ FolderPlan PlanOutputFolders(std::string_view path, unsigned codePage, FolderCom
     return plan;
 }
 
+void DropCancelledFolders(std::string_view path, FolderPlan& plan, FolderComponent* components) {
+    auto name = [&](const FolderComponent& component) { return path.substr(component.offset, component.length); };
+    std::size_t kept = plan.firstMade;
+    for (std::size_t i = plan.firstMade; i < plan.componentCount; ++i) {
+        const std::string_view folder = name(components[i]);
+        if (folder == "." || (folder == ".." && kept == plan.firstMade && !plan.root.empty())) continue;
+        if (folder == ".." && kept > plan.firstMade && name(components[kept - 1]) != "..") {
+            --kept;
+            continue;
+        }
+        components[kept++] = components[i];
+    }
+    plan.componentCount = kept;
+}
+
 std::size_t ComposeFolderPrefix(std::string_view path, const FolderPlan& plan,
                                 const FolderComponent* components, std::size_t index,
                                 char* prefix) {

@@ -30,6 +30,11 @@ constexpr std::size_t FolderPrefixCapacity(std::size_t pathLength) { return path
 // separator. `components` has FolderComponentCapacity(path.size()) entries.
 FolderPlan PlanOutputFolders(std::string_view path, unsigned codePage, FolderComponent* components);
 
+// For a system that resolves dots by their text: drops from the plan each "." and each folder
+// that a later ".." cancels, with that ".."; a ".." at the root goes too, and one that climbs
+// out of a relative path's first folder stays.
+void DropCancelledFolders(std::string_view path, FolderPlan& plan, FolderComponent* components);
+
 // Writes the prefix that names folder `index` of the plan, zero-terminated, into `prefix`
 // (FolderPrefixCapacity(path.size()) bytes): drive text, root, and each component up to
 // `index` followed by "\\". Returns its length.

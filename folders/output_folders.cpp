@@ -24,7 +24,8 @@ void PrepareOutputFolders(const char* outputPath) {
         static_cast<char*>(PlatformAllocZeroed(FolderPrefixCapacity(path.size()))));
     if (!components || !prefix) return;
 
-    const FolderPlan plan = PlanOutputFolders(path, g_pathCodePage, components.get());
+    FolderPlan plan = PlanOutputFolders(path, g_pathCodePage, components.get());
+    if (PlatformResolvesDotsByText()) DropCancelledFolders(path, plan, components.get());
     for (std::size_t i = plan.firstMade; i < plan.componentCount; ++i) {
         ComposeFolderPrefix(path, plan, components.get(), i, prefix.get());
         PlatformCreateFolder(prefix.get());

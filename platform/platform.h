@@ -88,6 +88,10 @@ void PlatformUnlockFile(PlatformLockHandle handle);
 // Creates the one folder a prefix names ("\\" separators, a closing "\\" allowed) with
 // default security. Makes no missing parents. False when it was not made.
 bool PlatformCreateFolder(const char* prefix);
+// True where the system resolves "." and ".." in a path from its text alone (Windows), so that a
+// folder a later ".." cancels is never needed; false where ".." goes through the folder it
+// follows, which must exist (POSIX).
+bool PlatformResolvesDotsByText();
 
 // ---- Code page of typed paths
 
@@ -126,8 +130,10 @@ bool PlatformEditsConsoleLines();
 inline constexpr long CONSOLE_LINE_NONE = -1;     // no console line: read the stream's bytes
 inline constexpr long CONSOLE_LINE_REFUSED = -2;  // a character the code page lacks, or too long
 // Reads one typed line whole, its line end included: at a Windows console through its
-// Unicode interface, converted to the ANSI code page with no best-fit substitutes; where the
-// platform edits lines, through its editor, after `prompt` (Shift_JIS; nullptr elsewhere).
+// Unicode interface, converted to the ANSI code page with no best-fit substitutes, and refused
+// with a beep where more lines of a paste wait behind it (flushed, as are a paste's closing
+// line breaks); where the platform edits lines, through its editor, after `prompt` (Shift_JIS;
+// nullptr elsewhere).
 // Returns its length in bytes (at most `capacity`; 0 for end of input typed on an empty
 // line), or one of the results above; CONSOLE_LINE_NONE where the stream is no such console,
 // or where the console call fails.

@@ -240,6 +240,8 @@ bool PlatformCreateFolder(const char* prefix) {
     return native && mkdir(native.get(), 0777) == 0;
 }
 
+bool PlatformResolvesDotsByText() { return false; }
+
 unsigned PlatformAnsiCodePage() {
     static const unsigned codePage = CodePageOfLocale();
     return codePage;

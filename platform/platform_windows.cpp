@@ -11,6 +11,8 @@
 
 #include <iterator>
 
+#include "platform/windows_paths.h"
+
 namespace {
 
 HANDLE OpenForQuery(const char* path, DWORD access) {
@@ -25,6 +27,23 @@ HANDLE ConsoleOf(std::FILE* stream) {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     DWORD mode = 0;
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+
+// Key presses already waiting as a typed line ends come from a paste, since typing waits for
+// the line's echo: they are flushed, and true where they hold more than the paste's closing
+// line breaks, more lines of it. A key let go, focus and the mouse do not count.
+bool MoreLinesPasted(HANDLE console) {
+    INPUT_RECORD waiting[64];
+    DWORD count = 0;
+    if (!PeekConsoleInputW(console, waiting, static_cast<DWORD>(std::size(waiting)), &count)) return false;
+    bool breaks = false;
+    bool more = false;
+    for (DWORD i = 0; i < count; ++i) {
+        const KEY_EVENT_RECORD& key = waiting[i].Event.KeyEvent;
+        if (waiting[i].EventType == KEY_EVENT && key.bKeyDown) (key.wVirtualKeyCode == VK_RETURN ? breaks : more) = true;
+    }
+    if (breaks || more) FlushConsoleInputBuffer(console);
+    return more;
 }
 
 UINT g_statusOnClose = 0;
@@ -64,13 +83,7 @@ std::int64_t PlatformQueryFileLength(const char* path) {
     return static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
 }
 
-bool PlatformIsUnseekable(const char* path) {
-    // Each test stops at the zero byte of a shorter path; "| 0x20" lowers only these letters.
-    auto separator = [](char c) { return c == '\\' || c == '/'; };
-    return separator(path[0]) && separator(path[1]) && (path[2] == '.' || path[2] == '?') &&
-           separator(path[3]) && (path[4] | 0x20) == 'p' && (path[5] | 0x20) == 'i' &&
-           (path[6] | 0x20) == 'p' && (path[7] | 0x20) == 'e' && separator(path[8]);
-}
+bool PlatformIsUnseekable(const char* path) { return OpensWindowsDevice(path, PlatformAnsiCodePage()); }
 
 bool PlatformSameFile(const char* pathA, const char* pathB) {
     BY_HANDLE_FILE_INFORMATION a{};
@@ -116,6 +129,8 @@ void PlatformUnlockFile(PlatformLockHandle handle) {
 bool PlatformCreateFolder(const char* prefix) {
     return PlatformGranted(SERVICE_CREATE_FOLDER, prefix) && CreateDirectoryA(prefix, nullptr) != 0;
 }
+
+bool PlatformResolvesDotsByText() { return true; }
 
 unsigned PlatformAnsiCodePage() {
     static const unsigned codePage = GetACP();
@@ -178,6 +193,13 @@ long PlatformReadConsoleLine(std::FILE* stream, const char*, char* line, std::si
     }
     if (tooLong) return CONSOLE_LINE_REFUSED;
     if (count == 0) return 0;
+    if (MoreLinesPasted(console)) {
+        DWORD mode = 0;
+        DWORD written = 0;
+        HANDLE screen = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (GetConsoleMode(screen, &mode)) WriteConsoleW(screen, L"\a", 1, &written, nullptr);
+        return CONSOLE_LINE_REFUSED;
+    }
     // No best-fit substitutes: a look-alike character could name another file.
     const UINT codePage = GetACP();
     BOOL substituted = FALSE;

@@ -16,7 +16,7 @@ fi
 dpkg --add-architecture i386
 apt-get update
 apt-get install -y --no-install-recommends \
-  cmake make g++ libgtest-dev googletest libedit-dev python3 \
+  cmake make g++ libgtest-dev googletest libedit-dev python3 python3-pyte \
   clang libclang-rt-14-dev \
   g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 \
   g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 \

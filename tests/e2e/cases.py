@@ -106,8 +106,20 @@ CASES = [
     # A pipe cannot give its bytes at set offsets: refused before the output is touched, unopened.
     Case("fifoin", "a FIFO input: the output untouched, its writer undisturbed", TYPED,
          {"in.pcm": FifoWriter(PCM), "out.wav": b"precious"}, READ_FAILED, {"out.wav": b"precious"}, on=LINUX),
-    Case("pipein", "a named pipe input: the output untouched", (r"\\.\pipe\pcmconv", r"{d}\out.wav"),
+    # Windows tidies "." and ".." in such paths, and GLOBALROOT reaches every device.
+    Case("pipein", "a named pipe input, its server waiting: unopened, the output untouched",
+         (r"\\.\y\..\pipe\pcmconvnp", r"{d}\out.wav"), {"out.wav": b"precious"}, READ_FAILED,
+         {"out.wav": b"precious"}, on=WINE, held=(r"\\.\pipe\pcmconvnp", "pipe")),
+    Case("pipegr", "a named pipe through GLOBALROOT", (r"\\?\GLOBALROOT\Device\NamedPipe\pcmconvnp", r"{d}\out.wav"),
+         {"out.wav": b"precious"}, READ_FAILED, {"out.wav": b"precious"}, on=WINE,
+         held=(r"\\.\pipe\pcmconvnp", "pipe")),
+    Case("auxin", "a device name as the input", ("AUX", r"{d}\out.wav"), {"out.wav": b"precious"}, READ_FAILED,
+         {"out.wav": b"precious"}, on=WINE),
+    Case("conin", "a device name with an extension in a folder", (r"{d}\con.pcm", r"{d}\out.wav"),
          {"out.wav": b"precious"}, READ_FAILED, {"out.wav": b"precious"}, on=WINE),
+    # Windows resolves ".." by the text, so junk is never needed; "~" is a letter of names there.
+    Case("dotdot", "no folder that a later .. cancels; ~ in a name", (r"{d}\x ~\in.pcm", r"{d}\junk\..\real\o.wav"),
+         {"x ~/in.pcm": PCM}, DONE, {"real/o.wav": wav_file(PCM), "junk": GONE}, on=WINE),
     Case("fifoout", "a FIFO output with no reader", TYPED, {"in.pcm": PCM, "out.wav": FIFO}, WRITE_FAILED,
          on=LINUX),
     Case("fifoslow", "a FIFO output read slowly gets every byte", TYPED,
@@ -201,6 +213,10 @@ CASES = [
     # é has no code page 932 form: a best-fit "e" would name cafe.pcm, another file.
     Case("ttylook", "terminal, a look-alike character refused", None, {"cafe.pcm": PCM}, NO_INPUT,
          {"new/out.wav": GONE}, on=WINE, console="utf-8", keys=(r"{d}\café.pcm" "\n", r"{d}\new\out.wav" "\n")),
+    # Two lines pasted at once: neither answers a prompt, and the second prompt waits for its own.
+    Case("ttytwo", "terminal, two paths pasted at the first prompt", None, {**IO, "out.wav": b"precious"},
+         NO_INPUT, {"out.wav": b"precious", "o.wav": GONE}, on=WINE, console="utf-8",
+         keys=("{d}\\in.pcm\n{d}\\out.wav\n", "{d}\\o.wav\n")),
     # An extra Enter pasted with the paths must not end the wait.
     Case("ttyown", "terminal, a console of its own says so and waits for Enter", None, {"表/ソ.pcm": PCM},
          DONE, {"ソ/表/表.wav": wav_file(PCM)}, on=WINE, console="own", waits=True,

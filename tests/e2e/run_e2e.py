@@ -112,7 +112,7 @@ class Target:
         """Holds a file of the case (or one named in full) as another program would: "open" for
         reading, letting others only read (Windows); "read" or "write" as another run of the
         program does, with its shared or exclusive lock. Returns what lets it go."""
-        named = path.startswith("/") or ":" in path
+        named = path.startswith(("/", "\\\\")) or ":" in path
         if self.wine:
             if not self.holder:
                 raise Skip("no holder program given")
@@ -121,7 +121,7 @@ class Target:
                                       stdout=subprocess.PIPE)
             if holder.stdout.readline().strip() != b"held":
                 raise OSError(f"the holder could not hold {path}")
-            return lambda: (holder.stdin.close(), holder.wait(timeout=30))
+            return lambda: (holder.stdin.close(), holder.wait(timeout=30))[1]  # nonzero: disturbed
         import fcntl
         fd = os.open(path if named else self.host(folder, path, locale), os.O_RDONLY)
         fcntl.flock(fd, fcntl.LOCK_EX if how == "write" else fcntl.LOCK_SH)
@@ -390,8 +390,8 @@ def run_case(t, case, locale, folder):
             if err:
                 problems.append(f"standard error {err!r}")
     finally:
-        if release:
-            release()
+        if release and release():
+            problems.append(f"{case.held[0]} was disturbed")
     # No result: ended by Ctrl+C, or by kill %1 while stopped.
     ended_by = signal.SIGTERM if "<kill>" in "".join(case.keys or ()) else signal.SIGINT
     want_status = status_of(case.result) if case.result else -ended_by

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "folders/folder_plan.h"
 #include "injected_fault.h"
 #include "platform/platform.h"
 #include "test_files.h"
@@ -20,6 +21,9 @@ std::vector<Bytes> FoldersAskedFor(const Bytes& path, unsigned codePage) {
 }
 
 TEST(PrepareOutputFolders, AsksForEachFolderOutermostFirst) {
+    auto byText = [](std::vector<Bytes> windows, std::vector<Bytes> posix) {
+        return PlatformResolvesDotsByText() ? windows : posix;
+    };
     const struct {
         Bytes path;
         unsigned codePage;
@@ -35,7 +39,9 @@ TEST(PrepareOutputFolders, AsksForEachFolderOutermostFirst) {
         {"C:/snd/take/out.wav", 932, {"C:\\snd\\", "C:\\snd\\take\\"}},
         {"C:\\snd/take\\out.wav", 932, {"C:\\snd\\", "C:\\snd\\take\\"}},
         {"/tmp/q/new1/new2/out.wav", 65001, {"\\tmp\\", "\\tmp\\q\\", "\\tmp\\q\\new1\\", "\\tmp\\q\\new1\\new2\\"}},
-        {"C:\\a\\..\\b\\x.wav", 932, {"C:\\a\\", "C:\\a\\..\\", "C:\\a\\..\\b\\"}},
+        // POSIX needs the folders that "." and ".." follow; Windows reads them from the text.
+        {"C:\\a\\..\\b\\x.wav", 932, byText({"C:\\b\\"}, {"C:\\a\\", "C:\\a\\..\\", "C:\\a\\..\\b\\"})},
+        {".\\snd\\x.wav", 932, byText({"snd\\"}, {".\\", ".\\snd\\"})},
         {"out.wav", 932, {}},
         {"C:out.wav", 932, {}},
         {"C:\\out.wav", 932, {}},
@@ -46,7 +52,6 @@ TEST(PrepareOutputFolders, AsksForEachFolderOutermostFirst) {
         {"snd\\out.wav", 932, {"snd\\"}},
         {"C:snd\\out.wav", 932, {"C:snd\\"}},
         {"snd\\take\\out.wav", 932, {"snd\\", "snd\\take\\"}},
-        {".\\snd\\x.wav", 932, {".\\", ".\\snd\\"}},
         // A share's server and name are not folders to make, nor is anything at the root.
         {"\\\\s\\t\\u\\x.wav", 932, {"\\\\s\\t\\u\\"}},
         {"\\\\s\\t\\u\\v\\x.wav", 932, {"\\\\s\\t\\u\\", "\\\\s\\t\\u\\v\\"}},
@@ -78,6 +83,32 @@ TEST(PrepareOutputFolders, AsksForEachFolderOutermostFirst) {
         const std::vector<Bytes> expected =
             b.lead ? std::vector<Bytes>{whole} : std::vector<Bytes>{whole.substr(0, 5), whole};
         EXPECT_EQ(FoldersAskedFor(whole + "x.wav", 932), expected) << Hex(Bytes(1, b.byte));
+    }
+}
+
+// Where the system resolves dots by their text (Windows): no folder a later ".." cancels.
+TEST(DropCancelledFolders, OnlyTheFoldersThePathNeeds) {
+    const struct {
+        std::string_view path;
+        std::vector<Bytes> prefixes;
+    } cases[] = {
+        {"T:\\j\\junk\\..\\real\\o.wav", {"T:\\j\\", "T:\\j\\real\\"}},
+        {"a\\b/c\\..\\..\\..\\o.wav", {}},
+        {"a\\.\\..\\..\\b\\o.wav", {"..\\", "..\\b\\"}},  // out of the current folder
+        {"C:\\..\\x\\.\\o.wav", {"C:\\x\\"}},                    // the root's ".." is the root
+        {"\\\\s\\t\\..\\u\\x.wav", {"\\\\s\\t\\u\\"}},          // and a share's
+    };
+    for (const auto& c : cases) {
+        std::vector<FolderComponent> components(FolderComponentCapacity(c.path.size()));
+        FolderPlan plan = PlanOutputFolders(c.path, 932, components.data());
+        DropCancelledFolders(c.path, plan, components.data());
+        std::vector<Bytes> prefixes;
+        for (std::size_t i = plan.firstMade; i < plan.componentCount; ++i) {
+            Bytes prefix(FolderPrefixCapacity(c.path.size()), '\0');
+            prefix.resize(ComposeFolderPrefix(c.path, plan, components.data(), i, prefix.data()));
+            prefixes.push_back(prefix);
+        }
+        EXPECT_EQ(prefixes, c.prefixes) << c.path;
     }
 }
 

@@ -13,7 +13,8 @@ import sys
 
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ucrtbase.dll"}
 # What the 32-bit exe may import: each of these is in Windows XP SP3. KERNEL32: minimum
-# supported client Windows 2000 or XP (GetConsoleProcessList) in Microsoft's documentation.
+# supported client Windows 2000 or XP (GetConsoleProcessList, PeekConsoleInputW) in Microsoft's
+# documentation.
 # msvcrt: functions of the Visual C++ 6 run time that XP's msvcrt.dll exports. A new import
 # is a decision: check it before it goes on the list.
 XP_SP3_IMPORTS = {
@@ -24,7 +25,7 @@ XP_SP3_IMPORTS = {
         GetFileSize GetFileType GetLastError GetModuleHandleA GetModuleHandleW
         GetProcAddress GetStartupInfoA GetStdHandle GlobalAlloc GlobalFree GlobalHandle
         InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA
-        LoadLibraryW LockFileEx MultiByteToWideChar ReadConsoleW ReleaseSemaphore
+        LoadLibraryW LockFileEx MultiByteToWideChar PeekConsoleInputW ReadConsoleW ReleaseSemaphore
         SetConsoleCtrlHandler SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc
         TlsFree TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject
         WideCharToMultiByte WriteConsoleW""".split()),

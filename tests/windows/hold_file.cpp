@@ -1,7 +1,8 @@
 // Test helper: holds a file as another program would, until its standard input closes, and
 // prints "held" once it does. "open" (the default): open for reading, letting others only
 // read. "read" or "write": open as another run of pcmconv does, with its shared or exclusive
-// lock, the file created for "write".
+// lock, the file created for "write". "pipe": serve the named pipe `path` and end with 3 where
+// a client connected meanwhile.
 
 #include <windows.h>
 
@@ -15,6 +16,16 @@ int main(int argc, char** argv) {
     const char* how = argc > 2 ? argv[2] : "open";
     const bool locks = std::strcmp(how, "open") != 0;
     const bool write = std::strcmp(how, "write") == 0;
+    if (std::strcmp(how, "pipe") == 0) {
+        HANDLE pipe = CreateNamedPipeA(argv[1], PIPE_ACCESS_DUPLEX, PIPE_NOWAIT, 1, 4096, 4096, 0, nullptr);
+        if (pipe == INVALID_HANDLE_VALUE) return 1;
+        std::puts("held");
+        std::fflush(stdout);
+        while (std::fgetc(stdin) != EOF) {
+        }
+        // Without a client a waiting pipe is still listening.
+        return ConnectNamedPipe(pipe, nullptr) || GetLastError() != ERROR_PIPE_LISTENING ? 3 : 0;
+    }
     HANDLE file = CreateFileA(argv[1], GENERIC_READ, locks ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ,
                               nullptr, write ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1;

@@ -1,0 +1,78 @@
+#include "platform/windows_paths.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// The path with ASCII letters lowered and "\\" for every separator, its last part, and whether a
+// ".." part stands in it; walking by characters of the code page, so that a second byte 0x5C is
+// never a separator.
+std::string LoweredPath(const char* path, unsigned codePage, std::string* lastPart, bool* dotDot) {
+    std::string lowered;
+    std::string part;
+    *dotDot = false;
+    for (std::size_t at = 0; path[at] != '\0'; ++at) {
+        const char c = path[at];
+        if (PlatformIsLeadByte(codePage, static_cast<unsigned char>(c)) && path[at + 1] != '\0') {
+            part += c;
+            part += path[++at];
+            lowered += part.substr(part.size() - 2);
+            continue;
+        }
+        if (IsSeparator(c)) {
+            *dotDot = *dotDot || part == "..";
+            part.clear();
+        } else {
+            part += IsLetter(c) ? static_cast<char>(c | 0x20) : c;
+        }
+        lowered += IsSeparator(c) ? '\\' : IsLetter(c) ? static_cast<char>(c | 0x20) : c;
+    }
+    *dotDot = *dotDot || part == "..";
+    *lastPart = part;
+    return lowered;
+}
+
+// A name Windows reads as a device: what stands before the first dot or colon, blanks after it
+// dropped, with the trailing dots and blanks of the whole part gone first.
+bool IsDeviceName(std::string name) {
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    name.erase(std::min(name.find_first_of(".:"), name.size()));
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    static const char* const kNames[] = {"con", "conin$", "conout$", "aux", "prn"};
+    for (const char* device : kNames) {
+        if (name == device) return true;
+    }
+    return name.size() == 4 && (name.compare(0, 3, "com") == 0 || name.compare(0, 3, "lpt") == 0) &&
+           name[3] >= '1' && name[3] <= '9';
+}
+
+}  // namespace
+
+bool OpensWindowsDevice(const char* path, unsigned codePage) {
+    std::string lastPart;
+    bool dotDot = false;
+    const std::string lowered = LoweredPath(path, codePage, &lastPart, &dotDot);
+    // A drive in front is no part of the name: "C:con" is the console too.
+    if (lastPart.size() >= 2 && lastPart[1] == ':' && IsLetter(lastPart[0]) && lowered.find('\\') == std::string::npos) {
+        lastPart.erase(0, 2);
+    }
+    if (IsDeviceName(lastPart)) return true;
+    std::size_t server = std::string::npos;  // where a network path's server name begins
+    if (lowered.compare(0, 4, "\\\\.\\") == 0 || lowered.compare(0, 4, "\\\\?\\") == 0 ||
+        lowered.compare(0, 4, "\\??\\") == 0) {
+        const bool drive = lowered.size() >= 7 && IsLetter(lowered[4]) && lowered.compare(5, 2, ":\\") == 0;
+        if (dotDot || !(drive || lowered.compare(4, 4, "unc\\") == 0)) return true;
+        if (!drive) server = 8;
+    } else if (lowered.compare(0, 2, "\\\\") == 0) {
+        server = 2;
+    }
+    // \\server\pipe\name: that server's named pipe.
+    const std::size_t share = server == std::string::npos ? server : lowered.find('\\', server);
+    return share != std::string::npos && lowered.compare(share, 6, "\\pipe\\") == 0;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// What the text of a path alone makes Windows open: a device or a pipe rather than a file on a
+// disk. Windows tidies such paths by their text (".", "..", trailing dots, doubled separators)
+// and reads certain names as devices wherever they stand, so the rule goes by what may be
+// opened as a file, never by a list of what may not. Pure, and built on every system so that
+// its rules are tested everywhere: no OS header.
+
+// True when Windows would open `path` (a Path of `codePage`) as a device or a pipe:
+// - "\\.\", "\\?\" (either separator) or "\??\", unless a drive letter, a colon and a
+//   separator, or "UNC" and a separator, follow, with no ".." after: a pipe in any spelling,
+//   GLOBALROOT, a volume, a device;
+// - a network path whose share is "pipe": a named pipe on that server;
+// - a last part that Windows before 11 reads as a device, in any case, with an extension,
+//   trailing dots or blanks: CON, CONIN$, CONOUT$, AUX, PRN, COM1-COM9, LPT1-LPT9. NUL is no
+//   such name: it reads as an empty file and takes any write.
+bool OpensWindowsDevice(const char* path, unsigned codePage);
