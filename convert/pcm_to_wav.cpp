@@ -35,8 +35,7 @@ bool WriteHeaderPiece(const char* outputPath, const char* mode, const void* byte
 bool ReadSizeField(const char* inputPath) {
     StreamHandle input(PlatformOpenStream(inputPath, "rb"));
     if (!input || !PlatformSeekStream(input.get(), 4)) return false;
-    std::fread(g_sizeField.data(), 1, 4, input.get());
-    return std::ferror(input.get()) == 0;
+    return std::fread(g_sizeField.data(), 1, 4, input.get()) == 4 || std::ferror(input.get()) == 0;
 }
 
 // The data chunk length: the size field less DATA_SIZE_ADJUST, modulo 2^32, little-endian.
