@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, everything the tests need: the host toolchain, GoogleTest,
-# libedit (the line editor), pyte (the screen a terminal shows), the Debian packaging tools,
-# lintian and man, clang with libFuzzer, mingw-w64, Wine (64-bit, and 32-bit under qemu-user
-# for the release exe), and the locale sources (run as root). Safe to run again.
+# libedit (the line editor), the Debian packaging tools with lintian and man, clang with
+# libFuzzer, mingw-w64, Wine (64-bit, and 32-bit under qemu-user for the release exe), and the
+# locale sources (run as root). Safe to run again.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
@@ -17,7 +17,7 @@ fi
 dpkg --add-architecture i386
 apt-get update
 apt-get install -y --no-install-recommends \
-  cmake make g++ libgtest-dev googletest libedit-dev python3 python3-pyte \
+  cmake make g++ libgtest-dev googletest libedit-dev python3 \
   dpkg-dev lintian man-db \
   clang libclang-rt-14-dev \
   g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 \

@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "folders/folder_plan.h"
 #include "injected_fault.h"
 #include "platform/platform.h"
 #include "test_files.h"
@@ -39,9 +38,16 @@ TEST(PrepareOutputFolders, AsksForEachFolderOutermostFirst) {
         {"C:/snd/take/out.wav", 932, {"C:\\snd\\", "C:\\snd\\take\\"}},
         {"C:\\snd/take\\out.wav", 932, {"C:\\snd\\", "C:\\snd\\take\\"}},
         {"/tmp/q/new1/new2/out.wav", 65001, {"\\tmp\\", "\\tmp\\q\\", "\\tmp\\q\\new1\\", "\\tmp\\q\\new1\\new2\\"}},
-        // POSIX needs the folders that "." and ".." follow; Windows reads them from the text.
+        // POSIX needs the folders that "." and ".." follow; Windows reads them from the text: no
+        // folder a later ".." cancels, the root's ".." (a share's too) is the root, and a ".."
+        // out of the current folder stays.
         {"C:\\a\\..\\b\\x.wav", 932, byText({"C:\\b\\"}, {"C:\\a\\", "C:\\a\\..\\", "C:\\a\\..\\b\\"})},
         {".\\snd\\x.wav", 932, byText({"snd\\"}, {".\\", ".\\snd\\"})},
+        {"a\\.\\..\\..\\b\\o.wav", 932, byText({"..\\", "..\\b\\"}, {"a\\", "a\\.\\", "a\\.\\..\\", "a\\.\\..\\..\\",
+                                                  "a\\.\\..\\..\\b\\"})},
+        {"..\\..\\b\\o.wav", 932, {"..\\", "..\\..\\", "..\\..\\b\\"}},
+        {"\\..\\x\\.\\o.wav", 932, byText({"\\x\\"}, {"\\..\\", "\\..\\x\\", "\\..\\x\\.\\"})},
+        {"\\\\s\\t\\..\\u\\o.wav", 932, byText({"\\\\s\\t\\u\\"}, {"\\\\s\\t\\..\\", "\\\\s\\t\\..\\u\\"})},
         {"out.wav", 932, {}},
         {"C:out.wav", 932, {}},
         {"C:\\out.wav", 932, {}},
@@ -83,32 +89,6 @@ TEST(PrepareOutputFolders, AsksForEachFolderOutermostFirst) {
         const std::vector<Bytes> expected =
             b.lead ? std::vector<Bytes>{whole} : std::vector<Bytes>{whole.substr(0, 5), whole};
         EXPECT_EQ(FoldersAskedFor(whole + "x.wav", 932), expected) << Hex(Bytes(1, b.byte));
-    }
-}
-
-// Where the system resolves dots by their text (Windows): no folder a later ".." cancels.
-TEST(DropCancelledFolders, OnlyTheFoldersThePathNeeds) {
-    const struct {
-        std::string_view path;
-        std::vector<Bytes> prefixes;
-    } cases[] = {
-        {"T:\\j\\junk\\..\\real\\o.wav", {"T:\\j\\", "T:\\j\\real\\"}},
-        {"a\\b/c\\..\\..\\..\\o.wav", {}},
-        {"a\\.\\..\\..\\b\\o.wav", {"..\\", "..\\b\\"}},  // out of the current folder
-        {"C:\\..\\x\\.\\o.wav", {"C:\\x\\"}},                    // the root's ".." is the root
-        {"\\\\s\\t\\..\\u\\x.wav", {"\\\\s\\t\\u\\"}},          // and a share's
-    };
-    for (const auto& c : cases) {
-        std::vector<FolderComponent> components(FolderComponentCapacity(c.path.size()));
-        FolderPlan plan = PlanOutputFolders(c.path, 932, components.data());
-        DropCancelledFolders(c.path, plan, components.data());
-        std::vector<Bytes> prefixes;
-        for (std::size_t i = plan.firstMade; i < plan.componentCount; ++i) {
-            Bytes prefix(FolderPrefixCapacity(c.path.size()), '\0');
-            prefix.resize(ComposeFolderPrefix(c.path, plan, components.data(), i, prefix.data()));
-            prefixes.push_back(prefix);
-        }
-        EXPECT_EQ(prefixes, c.prefixes) << c.path;
     }
 }
 
