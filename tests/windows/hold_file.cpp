@@ -16,28 +16,22 @@ int main(int argc, char** argv) {
     const char* how = argc > 2 ? argv[2] : "open";
     const bool locks = std::strcmp(how, "open") != 0;
     const bool write = std::strcmp(how, "write") == 0;
-    if (std::strcmp(how, "pipe") == 0) {
-        HANDLE pipe = CreateNamedPipeA(argv[1], PIPE_ACCESS_DUPLEX, PIPE_NOWAIT, 1, 4096, 4096, 0, nullptr);
-        if (pipe == INVALID_HANDLE_VALUE) return 1;
-        std::puts("held");
-        std::fflush(stdout);
-        while (std::fgetc(stdin) != EOF) {
-        }
-        // Without a client a waiting pipe is still listening.
-        return ConnectNamedPipe(pipe, nullptr) || GetLastError() != ERROR_PIPE_LISTENING ? 3 : 0;
-    }
-    HANDLE file = CreateFileA(argv[1], GENERIC_READ, locks ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ,
-                              nullptr, write ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool pipe = std::strcmp(how, "pipe") == 0;
+    HANDLE file = pipe ? CreateNamedPipeA(argv[1], PIPE_ACCESS_DUPLEX, PIPE_NOWAIT, 1, 4096, 4096, 0, nullptr)
+                       : CreateFileA(argv[1], GENERIC_READ, locks ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ,
+                                     nullptr, write ? OPEN_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 1;
     OVERLAPPED at{};
     at.Offset = static_cast<DWORD>(LOCK_BYTE_OFFSET);
     at.OffsetHigh = static_cast<DWORD>(LOCK_BYTE_OFFSET >> 32);
-    if (locks && !LockFileEx(file, write ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, 1, 0, &at)) return 1;
+    if (locks && !pipe && !LockFileEx(file, write ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, 1, 0, &at)) return 1;
     std::puts("held");
     std::fflush(stdout);
     char byte;
     while (std::fread(&byte, 1, 1, stdin) == 1) {
     }
+    // A pipe without a client is still listening.
+    const bool connected = pipe && (ConnectNamedPipe(file, nullptr) || GetLastError() != ERROR_PIPE_LISTENING);
     CloseHandle(file);
-    return 0;
+    return connected ? 3 : 0;
 }
