@@ -3,8 +3,6 @@
 
 #include "platform/line_editor.h"
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,167 +12,18 @@
 #include <vector>
 #include <dirent.h>
 #include <histedit.h>
-#include <poll.h>
 #include <sys/stat.h>
-#include <termios.h>
-#include <unistd.h>
 
+#include "platform/line_editor_state.h"
 #include "platform/path_completion.h"
-#include "platform/terminal_keys.h"
 
 namespace {
 
-// Everything the editor keeps between lines; the callbacks reach it through EL_CLIENTDATA.
-struct LineEditor {
-    EditLine* editor = nullptr;
-    History* answers = nullptr;  // this run's answers, for Up
-    std::FILE* discarded = nullptr;
-    char prompt[3 * CONSOLE_TEXT_SIZE] = {};
-    // The terminal's bytes on their way to keys (ReadKey).
-    TerminalKeyReader reader;
-    std::wstring keys;  // read whole, not yet taken by libedit
-    unsigned char bytes[256] = {};
-    std::size_t bytesAt = 0;
-    std::size_t bytesEnd = 0;
-    std::string question;  // the listing's question while it waits for its answer
-
-    LineEditor() = default;
-    LineEditor(const LineEditor&) = delete;
-    LineEditor& operator=(const LineEditor&) = delete;
-    ~LineEditor() {
-        if (editor != nullptr) el_end(editor);
-        if (answers != nullptr) history_end(answers);
-        if (discarded != nullptr) std::fclose(discarded);
-    }
-};
-
 LineEditor* g_lineEditor = nullptr;
-
-LineEditor* StateOf(EditLine* editor) {
-    void* state = nullptr;
-    el_get(editor, EL_CLIENTDATA, &state);
-    return static_cast<LineEditor*>(state);
-}
 
 char* ShowPrompt(EditLine* editor) { return StateOf(editor)->prompt; }
 
-// ---- The terminal's modes and signals
-
-constexpr char kPasteOn[] = "\033[?2004h";
-constexpr char kPasteOff[] = "\033[?2004l";
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH};
-struct sigaction g_signalsBefore[std::size(kSignals)];
-struct termios g_terminalBefore;  // the terminal's settings before the first line
-volatile std::sig_atomic_t g_continued = 0;
-volatile std::sig_atomic_t g_resized = 0;
-
-// One way to set a handler everywhere, signal handlers included: nothing blocked, and no
-// SA_RESTART, so that a signal ends ReadKey's wait.
-void Install(int signal, void (*handler)(int)) {
-    struct sigaction action = {};
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal, &action, nullptr);
-}
-
-void Send(const char (&sequence)[9]) {
-    if (write(STDOUT_FILENO, sequence, sizeof sequence - 1) < 0) {
-        // Nothing to do: a terminal that is gone needs no mode.
-    }
-}
-
-// The terminal as it was, paste mode off: only from the foreground, so that a run ended or
-// stopped in the background neither stops at the terminal nor changes the shell's modes.
-void SetTerminalBack() {
-    if (tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
-    Send(kPasteOff);
-    tcsetattr(STDIN_FILENO, TCSADRAIN, &g_terminalBefore);
-}
-
-// An ending signal: the terminal set back, then the signal's own end.
-void EndBySignal(int signal) {
-    SetTerminalBack();
-    Install(signal, SIG_DFL);
-    std::raise(signal);  // delivered as this handler returns
-}
-
-// Ctrl+Z: the terminal set back while stopped; ReadKey sets it up again after fg.
-void StopBySignal(int) {
-    const int savedErrno = errno;
-    SetTerminalBack();
-    Install(SIGTSTP, SIG_DFL);
-    sigset_t stop;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &stop, nullptr);
-    std::raise(SIGTSTP);  // stops here until fg or bg
-    Install(SIGTSTP, StopBySignal);
-    errno = savedErrno;
-}
-
-void NoteSignal(int signal) { (signal == SIGCONT ? g_continued : g_resized) = 1; }
-
-// Our handlers while the editor lives, the earlier ones after; a signal ignored from the start
-// stays ignored. libedit's own (EL_SIGNAL) stay off: they set the terminal from the background.
-void HandleSignals(bool editing) {
-    for (std::size_t i = 0; i < std::size(kSignals); ++i) {
-        const int signal = kSignals[i];
-        if (!editing) {
-            sigaction(signal, &g_signalsBefore[i], nullptr);
-            continue;
-        }
-        sigaction(signal, nullptr, &g_signalsBefore[i]);
-        if (g_signalsBefore[i].sa_handler == SIG_IGN) continue;
-        Install(signal, signal == SIGTSTP ? StopBySignal : signal == SIGCONT || signal == SIGWINCH ? NoteSignal
-                                                                                                 : EndBySignal);
-    }
-}
-
-// ---- Keys
-
-// After a signal: the new size; after fg, the editor's modes and paste mode again and the line
-// (or the listing's question) drawn anew. In the background nothing: the next read stops the
-// run until fg.
-void Resume(LineEditor& state) {
-    if (g_resized != 0) {
-        g_resized = 0;
-        el_resize(state.editor);
-    }
-    if (g_continued == 0 || tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
-    g_continued = 0;
-    el_set(state.editor, EL_PREP_TERM, 0);
-    el_set(state.editor, EL_PREP_TERM, 1);
-    Send(kPasteOn);
-    if (state.question.empty()) {
-        el_set(state.editor, EL_REFRESH);
-    } else {
-        std::fputs(state.question.c_str(), stdout);
-        std::fflush(stdout);
-    }
-}
-
-// libedit's character reader: the terminal's bytes through the key reader, so that each escape
-// sequence reaches libedit whole, in the form it binds, or not at all.
-int ReadKey(EditLine* editor, wchar_t* key) {
-    LineEditor& state = *StateOf(editor);
-    while (state.keys.empty()) {
-        Resume(state);
-        if (state.bytesAt == state.bytesEnd) {
-            pollfd input = {STDIN_FILENO, POLLIN, 0};
-            const int ready = poll(&input, 1, AwaitsMoreBytes(state.reader) ? TERMINAL_SEQUENCE_WAIT_MS : -1);
-            const ssize_t got = ready > 0 ? read(STDIN_FILENO, state.bytes, sizeof state.bytes) : ready;
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0 || (ready > 0 && got == 0)) return got == 0 ? 0 : -1;
-            state.bytesAt = 0;
-            state.bytesEnd = static_cast<std::size_t>(got);
-        }
-        const int byte = state.bytesAt < state.bytesEnd ? state.bytes[state.bytesAt++] : NO_MORE_BYTES;
-        if (FeedTerminalByte(state.reader, byte, state.keys)) el_beep(editor);
-    }
-    *key = state.keys.front();
-    state.keys.erase(0, 1);
-    return 1;
-}
+// ---- Pastes
 
 // The longest paste kept, in characters: more than any path line holds.
 constexpr std::size_t kPasteLimit = 4096;
@@ -293,10 +142,10 @@ LineEditor* TheLineEditor() {
     auto* state = new LineEditor;
     state->discarded = std::fopen("/dev/null", "w");
     state->answers = history_init();
-    if (state->discarded != nullptr && state->answers != nullptr && tcgetattr(STDIN_FILENO, &g_terminalBefore) == 0) {
+    if (state->discarded != nullptr && state->answers != nullptr) {
         state->editor = el_init("pcmconv", stdin, stdout, state->discarded);
     }
-    if (state->editor == nullptr) {
+    if (state->editor == nullptr || !TakeTerminal()) {
         delete state;
         return nullptr;
     }
@@ -325,9 +174,6 @@ LineEditor* TheLineEditor() {
         {DELETE, L"ed-delete-next-char"}, {WORD_LEFT, L"ed-prev-word"}, {WORD_RIGHT, L"em-next-word"},
         {PASTE_START, L"pcmconv-paste"}};
     for (const auto& key : kKeys) el_wset(editor, EL_BIND, key.first.c_str(), key.second, nullptr);
-    HandleSignals(true);
-    std::fflush(stdout);
-    Send(kPasteOn);
     g_lineEditor = state;
     return state;
 }
@@ -358,9 +204,7 @@ long ReadEditedLine(const char* prompt, char* line, std::size_t capacity) {
 
 void EndLineEditor() {
     if (g_lineEditor == nullptr) return;
-    std::fflush(stdout);
-    Send(kPasteOff);
-    HandleSignals(false);
+    ReleaseTerminal();
     delete g_lineEditor;
     g_lineEditor = nullptr;
 }
