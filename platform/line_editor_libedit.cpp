@@ -142,10 +142,12 @@ LineEditor* TheLineEditor() {
     auto* state = new LineEditor;
     state->discarded = std::fopen("/dev/null", "w");
     state->answers = history_init();
-    if (state->discarded != nullptr && state->answers != nullptr) {
+    // The terminal's settings are taken before el_init, which sets its own.
+    if (state->discarded != nullptr && state->answers != nullptr && TakeTerminal()) {
         state->editor = el_init("pcmconv", stdin, stdout, state->discarded);
+        if (state->editor == nullptr) ReleaseTerminal();
     }
-    if (state->editor == nullptr || !TakeTerminal()) {
+    if (state->editor == nullptr) {
         delete state;
         return nullptr;
     }
