@@ -38,10 +38,13 @@ void Send(const char (&sequence)[9]) {
     }
 }
 
-// The terminal as it was, paste mode off: only from the foreground, so that a run ended or
-// stopped in the background neither stops at the terminal nor changes the shell's modes.
+// Only the foreground touches the terminal's modes: a run ended or stopped in the background
+// neither stops at the terminal nor changes the shell's.
+bool InForeground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
+
+// The terminal as it was, paste mode off.
 void SetTerminalBack() {
-    if (tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
+    if (!InForeground()) return;
     Send(kPasteOff);
     tcsetattr(STDIN_FILENO, TCSADRAIN, &g_terminalBefore);
 }
@@ -95,7 +98,7 @@ void Resume(LineEditor& state) {
         g_resized = 0;
         el_resize(state.editor);
     }
-    if (g_continued == 0 || tcgetpgrp(STDIN_FILENO) != getpgrp()) return;
+    if (g_continued == 0 || !InForeground()) return;
     g_continued = 0;
     el_set(state.editor, EL_PREP_TERM, 0);
     el_set(state.editor, EL_PREP_TERM, 1);

@@ -190,12 +190,13 @@ std::int64_t PlatformQueryFileLength(const char* path) {
 bool PlatformIsUnseekable(const char* path) {
     const NativePath native = ToNativePath(path);
     struct stat info;
+    if (!native || stat(native.get(), &info) != 0) return false;
+    // By type, unopened: opening a FIFO would take its writer's bytes.
+    if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return true;
+    if (!S_ISCHR(info.st_mode)) return false;  // a file, a folder, a block device
+    // Only a device of /dev/null's kind is opened to ask: opening a serial port drives its lines.
     struct stat null;
-    if (!native || stat(native.get(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return false;
-    // Opening a FIFO would take its writer's bytes, and opening a serial port drives its lines.
-    if (!S_ISCHR(info.st_mode) || stat("/dev/null", &null) != 0 || major(info.st_rdev) != major(null.st_rdev)) {
-        return !S_ISBLK(info.st_mode);
-    }
+    if (stat("/dev/null", &null) != 0 || major(info.st_rdev) != major(null.st_rdev)) return true;
     const int fd = open(native.get(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     const bool unseekable = fd >= 0 && lseek(fd, 0, SEEK_CUR) < 0;
     if (fd >= 0) close(fd);

@@ -10,31 +10,28 @@ namespace {
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// The path with ASCII letters lowered and "\\" for every separator, its last part, and whether a
-// ".." part stands in it; walking by characters of the code page, so that a second byte 0x5C is
-// never a separator.
-std::string LoweredPath(const char* path, unsigned codePage, std::string* lastPart, bool* dotDot) {
+// The path with ASCII letters lowered and "\\" for every separator, walking by characters of the
+// code page so that a second byte 0x5C is never a separator; where its last part begins, and
+// whether a ".." part stands in it.
+std::string LoweredPath(const char* path, unsigned codePage, std::size_t* lastPartAt, bool* dotDot) {
     std::string lowered;
-    std::string part;
+    std::size_t partAt = 0;
     *dotDot = false;
     for (std::size_t at = 0; path[at] != '\0'; ++at) {
         const char c = path[at];
         if (PlatformIsLeadByte(codePage, static_cast<unsigned char>(c)) && path[at + 1] != '\0') {
-            part += c;
-            part += path[++at];
-            lowered += part.substr(part.size() - 2);
-            continue;
-        }
-        if (IsSeparator(c)) {
-            *dotDot = *dotDot || part == "..";
-            part.clear();
+            lowered += c;
+            lowered += path[++at];
+        } else if (IsSeparator(c)) {
+            *dotDot = *dotDot || lowered.compare(partAt, std::string::npos, "..") == 0;
+            lowered += '\\';
+            partAt = lowered.size();
         } else {
-            part += IsLetter(c) ? static_cast<char>(c | 0x20) : c;
+            lowered += IsLetter(c) ? static_cast<char>(c | 0x20) : c;
         }
-        lowered += IsSeparator(c) ? '\\' : IsLetter(c) ? static_cast<char>(c | 0x20) : c;
     }
-    *dotDot = *dotDot || part == "..";
-    *lastPart = part;
+    *dotDot = *dotDot || lowered.compare(partAt, std::string::npos, "..") == 0;
+    *lastPartAt = partAt;
     return lowered;
 }
 
@@ -55,14 +52,12 @@ bool IsDeviceName(std::string name) {
 }  // namespace
 
 bool OpensWindowsDevice(const char* path, unsigned codePage) {
-    std::string lastPart;
+    std::size_t lastPartAt = 0;
     bool dotDot = false;
-    const std::string lowered = LoweredPath(path, codePage, &lastPart, &dotDot);
+    const std::string lowered = LoweredPath(path, codePage, &lastPartAt, &dotDot);
     // A drive in front is no part of the name: "C:con" is the console too.
-    if (lastPart.size() >= 2 && lastPart[1] == ':' && IsLetter(lastPart[0]) && lowered.find('\\') == std::string::npos) {
-        lastPart.erase(0, 2);
-    }
-    if (IsDeviceName(lastPart)) return true;
+    const bool drivePrefix = lastPartAt == 0 && lowered.size() >= 2 && IsLetter(lowered[0]) && lowered[1] == ':';
+    if (IsDeviceName(lowered.substr(drivePrefix ? 2 : lastPartAt))) return true;
     std::size_t server = std::string::npos;  // where a network path's server name begins
     if (lowered.compare(0, 4, "\\\\.\\") == 0 || lowered.compare(0, 4, "\\\\?\\") == 0 ||
         lowered.compare(0, 4, "\\??\\") == 0) {
