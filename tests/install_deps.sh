@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, everything the tests need: the host toolchain, GoogleTest,
-# libedit (the line editor), the Debian packaging tools with lintian and man, clang with
-# libFuzzer, mingw-w64, Wine (64-bit, and 32-bit under qemu-user for the release exe), and the
-# locale sources (run as root). Safe to run again.
-set -euo pipefail
+# Installs, from Debian's packages, everything the tests need (run as root; safe to run again):
+# the host toolchain, GoogleTest, libedit and Python, which the host suite needs; then the Debian
+# packaging tools with lintian and man, clang with libFuzzer, mingw-w64, Wine (64-bit, and 32-bit
+# under qemu-user for the release exe) and the locale sources, whose suites skip without them.
+# A package index that fails to download (a mirror in the middle of a sync) stops nothing: the
+# update is tried three times, then the lists at hand serve. It ends by naming each package it
+# could not install, and fails only where the host suite cannot run.
+set -uo pipefail
 export DEBIAN_FRONTEND=noninteractive
+apt_get() { apt-get -o DPkg::Lock::Timeout=600 "$@"; }
 
 # qemu-user from bookworm-backports: Debian 12's own qemu (7.2) takes about 70 s to start
 # each Wine process, the backported one about 0.3 s.
@@ -15,20 +19,38 @@ if [ ! -e "$backports" ] && [ -e /etc/apt/sources.list.d/debian.sources ]; then
         "$uri" /usr/share/keyrings/debian-archive-keyring.gpg >"$backports"
 fi
 dpkg --add-architecture i386
-apt-get update
-apt-get install -y --no-install-recommends \
-  cmake make g++ libgtest-dev googletest libedit-dev python3 \
-  dpkg-dev lintian man-db \
-  clang libclang-rt-14-dev \
-  g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 \
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32 \
-  wine64 locales util-linux
-# The 32-bit exe runs under Wine's 32-bit loader, its i386 code emulated by qemu-user. Where
-# either cannot be had, the Windows suite reports the 32-bit runs as skipped.
-apt-get install -y --no-install-recommends wine32:i386 ||
-    echo "install_deps: wine32:i386 not installed; the 32-bit exe will not run"
-apt-get install -y --no-install-recommends -t bookworm-backports qemu-user ||
-    echo "install_deps: no qemu-user from bookworm-backports; the 32-bit exe will not run"
+for try in 1 2 3; do
+    apt_get update && break
+    if [ "$try" = 3 ]; then
+        echo "install_deps: apt-get update failed three times; going on with the package lists at hand"
+    else
+        sleep 30
+    fi
+done
+
+missing=()
+# Installs the packages (after "-t SUITE", from that suite) together, or where that fails one by
+# one, so that one that cannot be had keeps no other out.
+install() {
+    local from=()
+    if [ "$1" = -t ]; then from=(-t "$2"); shift 2; fi
+    apt_get install -y --no-install-recommends "${from[@]}" "$@" && return
+    local package
+    for package in "$@"; do
+        apt_get install -y --no-install-recommends "${from[@]}" "$package" || missing+=("$package")
+    done
+}
+
+host=(cmake make g++ libgtest-dev googletest libedit-dev python3)
+install "${host[@]}"
+host_missing=("${missing[@]}")
+install dpkg-dev file lintian man-db locales util-linux clang libclang-rt-14-dev
+install g++-mingw-w64-i686-posix g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-posix \
+    g++-mingw-w64-x86-64-win32 wine64
+# The 32-bit exe runs under Wine's 32-bit loader, its i386 code emulated by qemu-user. While the
+# i386 index is missing, wine32:i386 cannot install: the Windows suite then skips the 32-bit runs.
+install wine32:i386
+install -t bookworm-backports qemu-user
 
 # Hand i386 programs to qemu (Debian registers nothing for i386 on an x86_64 host).
 binfmt=/proc/sys/fs/binfmt_misc
@@ -39,4 +61,14 @@ if [ -x /usr/bin/qemu-i386 ]; then
         printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386:F' \
             >"$binfmt/register" || echo "install_deps: i386 cannot be registered with binfmt_misc"
     fi
+fi
+
+if [ "${#missing[@]}" = 0 ]; then
+    echo "install_deps: every package installed"
+else
+    echo "install_deps: not installed: ${missing[*]}"
+fi
+if [ "${#host_missing[@]}" != 0 ]; then
+    echo "install_deps: the host suite cannot run without ${host_missing[*]}"
+    exit 1
 fi

@@ -25,7 +25,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from cases import CASES  # noqa: E402
 from files import DIR, FIFO, GONE, Skip  # noqa: E402
 
-BANNER = "PCMデータをWAVファイルに変換します Ver1.00"
+# The banner names the version of project() in CMakeLists.txt.
+VERSION = re.search(r"project\(pcmconv VERSION (\d+\.\d+)", open(os.path.join(
+    os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")).read()).group(1)
+BANNER = "PCMデータをWAVファイルに変換します Ver" + VERSION
 PROMPTS = "\n\nPCMデータのファイル名をフルパスで指定\nPcmData--->" + "\n出力ファイル名を名をフルパスで指定\nPcmData--->"
 LOCALE_TAGS = {"C": "c", "C.UTF-8": "u8", "sjis": "sj", "xx_YY.UTF-8": "xx", "xx_YY.utf8": "x8",
                "ja_JP.SJIS": "s2", "ja_JP.SHIFT_JISX0213": "s3"}

@@ -6,10 +6,15 @@ record, read back with windres.
   check_exe.py EXE {pe32|pe32+} TOOL_PREFIX   (e.g. i686-w64-mingw32)
 """
 
+import os
 import re
 import struct
 import subprocess
 import sys
+
+# The version, from its one place: project() in CMakeLists.txt.
+_project = open(os.path.join(os.path.dirname(__file__), "..", "..", "CMakeLists.txt")).read()
+MAJOR, MINOR, BUILD = re.search(r"project\(pcmconv VERSION (\d+)\.(\d+)\.(\d+)", _project).groups()
 
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ucrtbase.dll"}
 # What the 32-bit exe may import: each of these is in Windows XP SP3. KERNEL32: minimum
@@ -38,8 +43,8 @@ XP_SP3_IMPORTS = {
         signal strchr strcmp strerror strlen strncmp strncpy ungetc vfprintf wcslen""".split()),
 }
 EXPECTED_VALUES = {
-    "FileVersion": '"1.000.2556"',
-    "ProductVersion": '"1.00"',
+    "FileVersion": f'"{MAJOR}.{int(MINOR):03}.{BUILD}"',
+    "ProductVersion": f'"{MAJOR}.{MINOR}"',
     "OriginalFilename": '"pcmconv.exe"',
     "ProductName": '"pcmconv"',
 }

@@ -19,9 +19,11 @@ for copy in first second-copy; do
     done
     sleep 1
 done
+version=$(sed -n 's/^project(pcmconv VERSION \([0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
+zip=pcmconv-$version-win32.zip
 passed=0
 failed=0
-for file in mingw32/pcmconv.exe mingw64/pcmconv.exe mingw32/pcmconv-1.00-win32.zip mingw32/SHA256SUMS; do
+for file in mingw32/pcmconv.exe mingw64/pcmconv.exe "mingw32/$zip" mingw32/SHA256SUMS; do
     if cmp -s "$work/first/build/$file" "$work/second-copy/build/$file"; then
         passed=$((passed + 1))
     else
@@ -29,9 +31,14 @@ for file in mingw32/pcmconv.exe mingw64/pcmconv.exe mingw32/pcmconv-1.00-win32.z
         echo "FAIL $file differs between two builds"
     fi
 done
-(cd "$work/first/build/mingw32" && sha256sum -c --quiet SHA256SUMS &&
-    [ "$(python3 -c 'import zipfile; print(*zipfile.ZipFile("pcmconv-1.00-win32.zip").namelist())')" = \
-      "pcmconv.exe README.md LICENSE" ]) && passed=$((passed + 1)) ||
-    { failed=$((failed + 1)); echo "FAIL the zip does not hold pcmconv.exe, README.md, LICENSE or match SHA256SUMS"; }
+# The zip holds the exe and two texts that Notepad shows right: a byte-order mark, CR LF lines.
+notepad='import sys, zipfile
+z = zipfile.ZipFile(sys.argv[1])
+texts = [z.read(n) for n in ("README.txt", "LICENSE.txt")]
+sys.exit(z.namelist() != ["pcmconv.exe", "README.txt", "LICENSE.txt"] or
+         not all(t.startswith(b"\xef\xbb\xbf") and t.count(b"\n") == t.count(b"\r\n") > 9 for t in texts))'
+(cd "$work/first/build/mingw32" && sha256sum -c --quiet SHA256SUMS && python3 -c "$notepad" "$zip") &&
+    passed=$((passed + 1)) ||
+    { failed=$((failed + 1)); echo "FAIL the zip does not hold pcmconv.exe, README.txt and LICENSE.txt for Notepad, or match SHA256SUMS"; }
 echo "reproducible release: $passed passed, $failed failed"
 [ "$failed" = 0 ]
