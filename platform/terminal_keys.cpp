@@ -1,6 +1,7 @@
 #include "platform/terminal_keys.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -17,14 +18,14 @@ bool IsIntermediate(int byte) { return byte >= 0x20 && byte <= 0x2F; }
 bool IsFinal(int byte) { return byte >= 0x40 && byte <= 0x7E; }
 
 // A character begun and not finished: U+FFFD in its place.
-void CutCharacter(TerminalKeyReader& reader, std::wstring& keys) {
-    if (!reader.character.empty()) keys += REPLACEMENT;
+void CutCharacter(TerminalKeyReader& reader, std::wstring& out) {
+    if (!reader.character.empty()) out += REPLACEMENT;
     reader.character.clear();
 }
 
-// UTF-8 decoded; U+FFFD for a byte that begins no character, an overlong form, a surrogate, or
-// a value past U+10FFFF.
-void FeedText(TerminalKeyReader& reader, unsigned char byte, std::wstring& keys) {
+// UTF-8 decoded into `out`; U+FFFD for a byte that begins no character, an overlong form, a
+// surrogate, or a value past U+10FFFF.
+void Decode(TerminalKeyReader& reader, unsigned char byte, std::wstring& out) {
     if (!reader.character.empty() && (byte & 0xC0) == 0x80) {
         reader.character += static_cast<char>(byte);
         const auto lead = static_cast<unsigned char>(reader.character[0]);
@@ -34,23 +35,23 @@ void FeedText(TerminalKeyReader& reader, unsigned char byte, std::wstring& keys)
         for (std::size_t i = 1; i < length; ++i) value = value << 6 | (reader.character[i] & 0x3F);
         const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
         const bool valid = value >= least[length] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
-        keys += valid ? static_cast<wchar_t>(value) : REPLACEMENT;
+        out += valid ? static_cast<wchar_t>(value) : REPLACEMENT;
         reader.character.clear();
         return;
     }
-    CutCharacter(reader, keys);
+    CutCharacter(reader, out);
     if (byte < 0x80) {
-        keys += static_cast<wchar_t>(byte);
+        out += static_cast<wchar_t>(byte);
     } else if (byte >= 0xC2 && byte <= 0xF4) {
         reader.character = static_cast<char>(byte);
     } else {
-        keys += REPLACEMENT;
+        out += REPLACEMENT;
     }
 }
 
 // The key a whole sequence stands for, or nullptr for one the editor does not act on. Its
 // parameters are a key number and the modifiers plus one (Shift 1, Alt 2, Ctrl 4, Meta 8).
-const std::wstring* KeyOf(const std::string& sequence) {
+const std::wstring_view* KeyOf(const std::string& sequence) {
     using namespace editor_keys;
     const bool ss3 = sequence[1] == 'O';
     const char final = sequence.back();
@@ -62,7 +63,7 @@ const std::wstring* KeyOf(const std::string& sequence) {
         } else if (sequence[at] == ';' && count == 1) {
             ++count;
         } else {
-            return nullptr;  // "[" of the Linux console's F1-F5, private forms, intermediates
+            return nullptr;  // "[" of the Linux console's F1-F5, more parameters
         }
     }
     const int number = std::max(parameters[0], 1);
@@ -82,8 +83,8 @@ const std::wstring* KeyOf(const std::string& sequence) {
     }
     // rxvt: ESC [ a-d with Shift, ESC O a-d with Ctrl; "^" and "$" end its Ctrl and Shift forms.
     if (sequence.size() == 3 && final >= 'a' && final <= 'd') {
-        const std::wstring* plain[] = {&UP, &DOWN, &RIGHT, &LEFT};
-        const std::wstring* word[] = {nullptr, nullptr, &WORD_RIGHT, &WORD_LEFT};
+        const std::wstring_view* plain[] = {&UP, &DOWN, &RIGHT, &LEFT};
+        const std::wstring_view* word[] = {nullptr, nullptr, &WORD_RIGHT, &WORD_LEFT};
         return (ss3 ? word : plain)[final - 'a'];
     }
     if (ss3 || std::strchr("~^$", final) == nullptr) return nullptr;
@@ -96,81 +97,194 @@ const std::wstring* KeyOf(const std::string& sequence) {
     }
 }
 
+// What the terminal reports rather than a key: a private marker (mouse, mode and attribute
+// reports), an intermediate byte (DECRQM's "$ y"), focus in and out, a stray paste end.
+bool IsReport(const std::string& sequence) {
+    if (sequence[1] != '[') return false;
+    const bool intermediate = std::any_of(sequence.begin() + 2, sequence.end() - 1, [](char c) { return IsIntermediate(c); });
+    return intermediate || std::strchr("<=>?", sequence[2]) != nullptr || sequence == "\033[I" ||
+           sequence == "\033[O" || sequence == "\033[201~";
+}
+
+// "row;column R" when the editor asked where the cursor stands.
+bool TakePositionReport(TerminalKeyReader& reader, const std::string& sequence) {
+    int row = 0;
+    int column = 0;
+    char end = 0;
+    if (!reader.awaitsPosition || sequence[1] != '[' ||
+        std::sscanf(sequence.c_str() + 2, "%4d;%4d%c", &row, &column, &end) != 3 || end != 'R') {
+        return false;
+    }
+    reader.awaitsPosition = false;
+    reader.positionRow = row;
+    reader.positionColumn = column;
+    return true;
+}
+
 bool FinishSequence(TerminalKeyReader& reader, std::wstring& keys) {
     using namespace editor_keys;
     const std::string sequence = std::exchange(reader.sequence, {});
-    const std::wstring* key = KeyOf(sequence);
+    const bool alt = std::exchange(reader.alt, false);
+    if (TakePositionReport(reader, sequence) || IsReport(sequence)) return false;
+    const std::wstring_view* key = KeyOf(sequence);
     // Escape before a sequence is rxvt's Alt: Alt+Left and Alt+Right move by word.
-    if (std::exchange(reader.alt, false)) {
-        key = key == &LEFT ? &WORD_LEFT : key == &RIGHT ? &WORD_RIGHT : key == &UP || key == &DOWN ? nullptr : key;
-    }
-    if (key == nullptr) return sequence != "\033[201~";  // the end of no paste: dropped quietly
+    if (alt) key = key == &LEFT ? &WORD_LEFT : key == &RIGHT ? &WORD_RIGHT : key == &UP || key == &DOWN ? nullptr : key;
+    if (key == nullptr) return true;
     reader.inPaste = key == &PASTE_START;
     keys += *key;
     return false;
 }
 
-// Inside a paste: everything passes, its end marker ends it.
-bool FeedPaste(TerminalKeyReader& reader, int byte, std::wstring& keys) {
-    static const std::string kEnd(editor_keys::PASTE_END.begin(), editor_keys::PASTE_END.end());
+// Inside a paste: everything passes; its end marker ends it once the burst is over.
+void FeedPaste(TerminalKeyReader& reader, int byte, std::wstring& keys) {
+    static constexpr std::string_view kEnd = "\033[201~";
     if (byte == ESC) CutCharacter(reader, keys);
     if (reader.sequence.empty() && byte != ESC) {
-        FeedText(reader, static_cast<unsigned char>(byte), keys);
-        return false;
+        std::wstring decoded;
+        Decode(reader, static_cast<unsigned char>(byte), decoded);
+        if (!reader.pasteSpoiled) keys += decoded;
+        return;
     }
     reader.sequence += static_cast<char>(byte);
     if (kEnd.compare(0, reader.sequence.size(), reader.sequence) == 0) {
         if (reader.sequence == kEnd) {
-            keys += editor_keys::PASTE_END;
             reader.sequence.clear();
             reader.inPaste = false;
+            reader.pasteEnding = true;
         }
+        return;
+    }
+    // An Escape of the paste's own: none of it reaches the editor, which could take it for a
+    // marker. The last byte is read anew.
+    reader.sequence.clear();
+    reader.pasteSpoiled = true;
+    FeedPaste(reader, byte, keys);
+}
+
+bool FeedAfterEscape(TerminalKeyReader& reader, int byte, std::wstring& keys);
+
+// A control string's characters go; BEL, ESC \ and ST end it, CAN and SUB cancel it, and an
+// Escape followed by anything else begins a sequence of its own.
+bool FeedString(TerminalKeyReader& reader, int byte, std::wstring& keys) {
+    std::wstring decoded;
+    Decode(reader, static_cast<unsigned char>(byte), decoded);
+    for (const wchar_t c : decoded) {
+        if (std::exchange(reader.stringEscape, false)) {
+            reader.inString = false;
+            if (c == L'\\') return false;
+            if (c >= 0x80) return true;  // Alt with a character cuts the string: neither is a key
+            reader.sequence = ESC;
+            return FeedAfterEscape(reader, static_cast<int>(c), keys);
+        }
+        reader.stringEscape = c == ESC;
+        if (c == 0x07 || c == 0x9C || c == 0x18 || c == 0x1A) reader.inString = false;
+    }
+    return false;
+}
+
+// After ESC, or a C1 control standing for ESC and `byte`.
+bool FeedAfterEscape(TerminalKeyReader& reader, int byte, std::wstring& keys) {
+    if (byte == ESC) {
+        reader.alt = true;  // more Escapes than one before a key make one Alt
         return false;
     }
-    // Not the end marker: the bytes are the paste's own, the last one read anew.
-    std::string held = std::exchange(reader.sequence, {});
-    held.pop_back();
-    for (char c : held) keys += static_cast<wchar_t>(c);
-    return FeedPaste(reader, byte, keys);
+    if (byte == '[' || byte == 'O' || IsIntermediate(byte)) {
+        reader.sequence += static_cast<char>(byte);
+        return false;
+    }
+    if (std::strchr("]PX^_", byte) != nullptr) {  // OSC, DCS, SOS, PM, APC
+        reader.sequence.clear();
+        reader.alt = false;
+        reader.inString = true;
+        return false;
+    }
+    // Escape, then a key: Alt+key to the editor; with a character past ASCII, the character.
+    reader.alt = false;
+    if (byte < 0x80) keys += static_cast<wchar_t>(ESC);
+    reader.sequence.clear();
+    return FeedTerminalByte(reader, byte, keys);
+}
+
+// Outside any sequence: characters, with C1 controls read as their Escape forms.
+bool FeedGround(TerminalKeyReader& reader, int byte, std::wstring& keys) {
+    std::wstring decoded;
+    Decode(reader, static_cast<unsigned char>(byte), decoded);
+    bool bell = false;
+    for (const wchar_t c : decoded) {
+        if (c == ESC) {
+            reader.sequence = ESC;
+        } else if (c >= 0x80 && c <= 0x9F) {
+            // CSI, SS3 and the strings begin as their Escape forms; ST alone goes; the rest ring.
+            const int form = static_cast<int>(c) - 0x40;
+            reader.sequence = ESC;
+            if (std::strchr("[O]PX^_", form) != nullptr) bell = FeedAfterEscape(reader, form, keys) || bell;
+            if (std::strchr("[O", form) == nullptr) reader.sequence.clear();
+            bell = bell || std::strchr("[O]PX^_\\", form) == nullptr;
+        } else if (c != 0) {  // NUL (Ctrl+Space) does nothing
+            keys += c;
+        }
+    }
+    return bell;
 }
 
 }  // namespace
 
 bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
     if (byte == NO_MORE_BYTES) {
+        if (std::exchange(reader.swallowing, false)) return false;
+        if (std::exchange(reader.pasteEnding, false)) {
+            keys += std::exchange(reader.pasteSpoiled, false) ? editor_keys::PASTE_DROPPED : editor_keys::PASTE_END;
+            return false;
+        }
+        // A paste that stalls before its end goes whole; the editor rings for it.
+        if (reader.inPaste) keys += editor_keys::PASTE_DROPPED;
+        const bool stalled = reader.inString || reader.skip > 0;
+        if (stalled || reader.inPaste) reader.character.clear();
         CutCharacter(reader, keys);
         const std::string held = std::exchange(reader.sequence, {});
-        reader.alt = false;
-        if (reader.inPaste || held == "\033") {
-            for (char c : held) keys += static_cast<wchar_t>(c);  // a lone Escape is a key
+        const bool pasted = std::exchange(reader.inPaste, false);
+        reader.pasteSpoiled = false;
+        reader.alt = reader.inString = reader.stringEscape = false;
+        reader.skip = 0;
+        if (pasted) return false;
+        if (!stalled && (held == "\033" || (held.size() > 1 && IsIntermediate(held[1])))) {
+            for (char c : held) keys += static_cast<wchar_t>(c);  // a lone Escape, or Alt with a key
             return false;
         }
-        return !held.empty();  // a sequence cut short
+        return stalled || !held.empty();  // never completed
     }
-    if (reader.inPaste) return FeedPaste(reader, byte, keys);
-    std::string& sequence = reader.sequence;
-    if (sequence.empty()) {
-        if (byte == ESC) {
-            CutCharacter(reader, keys);
-            sequence = ESC;
-        } else {
-            FeedText(reader, static_cast<unsigned char>(byte), keys);
-        }
+    if (reader.swallowing) return false;
+    if (std::exchange(reader.pasteEnding, false)) {
+        // More bytes with the paste's end: its own text held the end marker. All of it goes, and
+        // the editor rings for it.
+        keys += editor_keys::PASTE_DROPPED;
+        reader.swallowing = true;
+        reader.pasteSpoiled = false;
         return false;
     }
-    if (sequence.size() == 1) {
-        if (byte == ESC) {
-            reader.alt = true;  // more Escapes than one before a key make one Alt
-            return false;
-        }
-        if (byte == '[' || byte == 'O') {
+    if (reader.inPaste) {
+        FeedPaste(reader, byte, keys);
+        return false;
+    }
+    if (reader.skip > 0) {
+        --reader.skip;
+        return false;
+    }
+    if (reader.inString) return FeedString(reader, byte, keys);
+    std::string& sequence = reader.sequence;
+    if (sequence.empty()) return FeedGround(reader, byte, keys);
+    if (sequence.size() == 1) return FeedAfterEscape(reader, byte, keys);
+    if (IsIntermediate(sequence[1])) {
+        // ESC, intermediates, a final byte (ESC # 8, ESC ( B, ESC SP F): no key. Anything else
+        // after them, or nothing within a lone Escape's wait, and they were Alt with a key.
+        if (IsIntermediate(byte) && sequence.size() < kLongestSequence) {
             sequence += static_cast<char>(byte);
             return false;
         }
-        // Escape, then a key: Alt+key to the editor.
+        const std::string held = std::exchange(sequence, {});
         reader.alt = false;
-        keys += static_cast<wchar_t>(ESC);
-        sequence.clear();
+        if (IsParameter(byte) || IsFinal(byte)) return false;
+        for (char c : held) keys += static_cast<wchar_t>(c);
         return FeedTerminalByte(reader, byte, keys);
     }
     const bool csi = sequence[1] == '[';
@@ -180,7 +294,17 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
         sequence += '[';
         return false;
     }
-    if (IsFinal(byte) || (csi && byte == '$' && IsDigit(last))) {
+    // An X10 mouse report: ESC [ M and three raw bytes.
+    if (csi && sequence.size() == 2 && byte == 'M') {
+        sequence.clear();
+        reader.alt = false;
+        reader.skip = 3;
+        return false;
+    }
+    // "$" ends rxvt's Shift forms (ESC [ 2 $), digits before it; elsewhere it is an intermediate.
+    const bool rxvtShift = csi && byte == '$' && sequence.size() > 2 &&
+                           std::all_of(sequence.begin() + 2, sequence.end(), [](char c) { return IsDigit(c); });
+    if (IsFinal(byte) || rxvtShift) {
         sequence += static_cast<char>(byte);
         return FinishSequence(reader, keys);
     }
@@ -195,4 +319,13 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
     reader.alt = false;
     FeedTerminalByte(reader, byte, keys);
     return true;
+}
+
+int TerminalKeyWait(const TerminalKeyReader& reader) {
+    if (reader.pasteEnding || reader.swallowing) return TERMINAL_PASTE_SETTLE_MS;
+    const bool escapeAlone = reader.sequence == "\033" || (reader.sequence.size() > 1 && IsIntermediate(reader.sequence[1]));
+    if (escapeAlone && !reader.inPaste) return TERMINAL_ESCAPE_WAIT_MS;
+    const bool begun = reader.inPaste || reader.inString || reader.skip > 0 || !reader.sequence.empty() ||
+                       !reader.character.empty();
+    return begun ? TERMINAL_SLOW_LINK_WAIT_MS : -1;
 }
