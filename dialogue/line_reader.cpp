@@ -57,6 +57,9 @@ void DropRestOfTypedLine(LineInput& input) {
 
 bool ReadLineFrom(LineInput& input, char* path) {
     if (input.endedForGood) return false;
+    // Where the platform edits lines, each line asks its editor again, which writes the prompt
+    // itself even where it cannot edit that line.
+    if (input.prompt != nullptr) input.bytesOnly = false;
     std::size_t stored = 0;
     std::size_t seen = 0;  // bytes of this line, stored or not
     bool lineEnded = false;

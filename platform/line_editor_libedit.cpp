@@ -30,28 +30,30 @@ constexpr std::size_t kPasteLimit = 4096;
 
 // PASTE_START opens a paste: read to its end and inserted as it is, so that a Tab in it
 // completes nothing. Line breaks at its very end go (a copied line carries one, and tmux pastes
-// CR LF as two CRs); a paste that still holds a line break or another control character, or
-// is too long, is dropped whole with a bell, so that no part of it answers this prompt or the
-// next.
+// CR LF as two CRs); a paste that still holds a line break or another control character (C1
+// included), is too long, or that the key reader drops (it stalled, or its own text held its end
+// marker) is dropped whole with a bell, so that no part of it answers this prompt or the next.
 unsigned char InsertPaste(EditLine* editor, int) {
-    const std::wstring& kEnd = editor_keys::PASTE_END;
+    using editor_keys::PASTE_DROPPED;
+    using editor_keys::PASTE_END;
     std::wstring pasted;
     bool whole = true;
-    bool ended = false;
+    auto endsWith = [&](std::wstring_view end) {
+        return pasted.size() >= end.size() && pasted.compare(pasted.size() - end.size(), end.size(), end) == 0;
+    };
     wchar_t c = 0;
-    while (!ended && el_wgetc(editor, &c) == 1) {
+    while (!endsWith(PASTE_END) && !endsWith(PASTE_DROPPED) && el_wgetc(editor, &c) == 1) {
         pasted += c;
-        ended = pasted.size() >= kEnd.size() && pasted.compare(pasted.size() - kEnd.size(), kEnd.size(), kEnd) == 0;
         if (pasted.size() > kPasteLimit) {
             whole = false;
-            pasted.erase(0, pasted.size() - kEnd.size());
+            pasted.erase(0, pasted.size() - PASTE_END.size());
         }
     }
-    if (!ended || !whole) return CC_REFRESH_BEEP;
-    pasted.resize(pasted.size() - kEnd.size());
+    if (!endsWith(PASTE_END) || !whole) return CC_REFRESH_BEEP;
+    pasted.resize(pasted.size() - PASTE_END.size());
     while (!pasted.empty() && (pasted.back() == L'\n' || pasted.back() == L'\r')) pasted.pop_back();
     for (wchar_t pastedChar : pasted) {
-        if ((pastedChar < 0x20 && pastedChar != L'\t') || pastedChar == 0x7F) return CC_REFRESH_BEEP;
+        if (pastedChar < 0x20 || (pastedChar >= 0x7F && pastedChar <= 0x9F)) return CC_REFRESH_BEEP;
     }
     return el_winsertstr(editor, pasted.c_str()) == 0 ? CC_REFRESH : CC_REFRESH_BEEP;
 }
@@ -84,7 +86,8 @@ bool AnswersYes(LineEditor& state) {
     wchar_t key = 0;
     if (ReadKey(state.editor, &key) != 1) return false;
     wchar_t dropped = 0;
-    while (key == L'\033' && state.reader.inPaste && ReadKey(state.editor, &dropped) == 1) {
+    while (key == L'\033' && (state.reader.inPaste || state.reader.pasteEnding) &&
+           ReadKey(state.editor, &dropped) == 1) {
     }
     if (key == L'\033') state.keys.clear();  // the rest of the sequence, or of the paste's end
     return key == L'y' || key == L'Y';
@@ -170,12 +173,16 @@ LineEditor* TheLineEditor() {
     el_set(editor, EL_GETCFN, ReadKey);
     // The one form of each key that ReadKey hands on, whatever the terminal sent.
     using namespace editor_keys;
-    const std::pair<const std::wstring&, const wchar_t*> kKeys[] = {
+    const std::pair<std::wstring_view, const wchar_t*> kKeys[] = {
         {LEFT, L"ed-prev-char"},      {RIGHT, L"ed-next-char"},     {UP, L"ed-prev-history"},
         {DOWN, L"ed-next-history"},   {HOME, L"ed-move-to-beg"},    {END, L"ed-move-to-end"},
         {DELETE, L"ed-delete-next-char"}, {WORD_LEFT, L"ed-prev-word"}, {WORD_RIGHT, L"em-next-word"},
         {PASTE_START, L"pcmconv-paste"}};
-    for (const auto& key : kKeys) el_wset(editor, EL_BIND, key.first.c_str(), key.second, nullptr);
+    // The views are whole string literals, each followed by its zero.
+    for (const auto& key : kKeys) el_wset(editor, EL_BIND, key.first.data(), key.second, nullptr);
+    // Bindings that leave the line: Alt+x's command line (:), Ctrl+V's quoted insert, which makes
+    // Enter a character of the line. They ring the bell.
+    for (const char* key : {"\\ex", "\\eX", "^V"}) el_set(editor, EL_BIND, key, "ed-unassigned", nullptr);
     g_lineEditor = state;
     return state;
 }
@@ -184,7 +191,12 @@ LineEditor* TheLineEditor() {
 
 long ReadEditedLine(const char* prompt, char* line, std::size_t capacity) {
     LineEditor* state = TheLineEditor();
-    if (state == nullptr) return CONSOLE_LINE_NONE;
+    if (state == nullptr) {
+        // Read without the editor, the prompt's last line written here as the editor would.
+        std::fputs(prompt, stdout);
+        std::fflush(stdout);
+        return CONSOLE_LINE_NONE;
+    }
     std::snprintf(state->prompt, sizeof state->prompt, "%s", prompt);
     // Raw mode before the prompt shows: keys typed as soon as it is on the screen must reach
     // the editor, not the terminal's own line editing (el_gets sets it only at its first read).

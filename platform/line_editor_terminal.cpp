@@ -2,9 +2,14 @@
 // keys read whole. libedit's own signal handling (EL_SIGNAL) stays off: it sets the terminal
 // from the background, and misses redrawing after fg with a reader of our own.
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <iterator>
+#include <string>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -17,7 +22,18 @@ namespace {
 
 constexpr char kPasteOn[] = "\033[?2004h";
 constexpr char kPasteOff[] = "\033[?2004l";
-constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH};
+// Ctrl+Z, fg and a new size, then every signal whose default ends the process: each of those
+// sets the terminal back first.
+constexpr int kSignals[] = {SIGTSTP, SIGCONT, SIGWINCH, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2,
+                            SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGPIPE, SIGIO, SIGSYS, SIGTRAP,
+                            SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV,
+#if defined(SIGPWR)
+                            SIGPWR,
+#endif
+#if defined(SIGSTKFLT)
+                            SIGSTKFLT,
+#endif
+};
 struct sigaction g_signalsBefore[std::size(kSignals)];
 struct termios g_terminalBefore;  // the terminal's settings before the first line
 volatile std::sig_atomic_t g_continued = 0;
@@ -32,8 +48,9 @@ void Install(int signal, void (*handler)(int)) {
     sigaction(signal, &action, nullptr);
 }
 
-void Send(const char (&sequence)[9]) {
-    if (write(STDOUT_FILENO, sequence, sizeof sequence - 1) < 0) {
+template <std::size_t N>
+void Send(const char (&sequence)[N]) {
+    if (write(STDOUT_FILENO, sequence, N - 1) < 0) {
         // Nothing to do: a terminal that is gone needs no mode.
     }
 }
@@ -88,15 +105,99 @@ void HandleSignals(bool editing) {
     }
 }
 
+// ---- A new size
+
+int Columns(EditLine* editor) {
+    int columns = 80;
+    el_get(editor, EL_GETTC, "co", &columns);
+    return std::max(columns, 1);
+}
+
+// The display columns of the prompt and of the line up to the cursor.
+int ColumnsBeforeCursor(LineEditor& state) {
+    const LineInfoW* line = el_wline(state.editor);
+    std::wstring text(std::strlen(state.prompt) + 1, L'\0');
+    text.resize(std::mbstowcs(&text[0], state.prompt, text.size()) == static_cast<std::size_t>(-1) ? 0
+                                                                                           : std::wcslen(text.c_str()));
+    text.append(line->buffer, line->cursor);
+    const int width = wcswidth(text.c_str(), text.size());
+    return width < 0 ? static_cast<int>(text.size()) : width;
+}
+
+// A terminal capability's string, or "" where the terminal has none.
+const char* Capability(EditLine* editor, const char* name) {
+    char* text = nullptr;
+    return el_get(editor, EL_GETTC, name, &text) == 0 && text != nullptr ? text : "";
+}
+
+// Asks the terminal where the cursor stands, reading keys typed meanwhile on; false where no
+// answer came within the wait. A terminal that did not answer is not asked again, and its late
+// answer goes quietly.
+bool AskPosition(LineEditor& state) {
+    if (state.reader.awaitsPosition) return false;
+    std::fflush(stdout);
+    Send("\033[6n");
+    state.reader.awaitsPosition = true;
+    for (int waited = 0; state.reader.awaitsPosition && waited < TERMINAL_SLOW_LINK_WAIT_MS;) {
+        if (state.bytesAt == state.bytesEnd) {
+            pollfd input = {STDIN_FILENO, POLLIN, 0};
+            const int ready = poll(&input, 1, 100);
+            waited += 100;  // no more than this, and near enough for a signal's interruption
+            const ssize_t got = ready > 0 ? read(STDIN_FILENO, state.bytes, sizeof state.bytes) : 0;
+            if (got < 0 && errno != EINTR) break;
+            state.bytesAt = 0;
+            state.bytesEnd = got > 0 ? static_cast<std::size_t>(got) : 0;
+        }
+        while (state.bytesAt < state.bytesEnd && state.reader.awaitsPosition) {
+            if (FeedTerminalByte(state.reader, state.bytes[state.bytesAt++], state.keys)) el_beep(state.editor);
+        }
+    }
+    return !state.reader.awaitsPosition;
+}
+
+// How many rows above the cursor the line begins after a resize from `before` to `after`
+// columns. Some terminals wrap their rows anew at a resize and others do not; where the cursor's
+// column the terminal reports tells which, that one; elsewhere the fewer, since a guess too many
+// would erase the dialogue's lines above.
+int RowsAboveCursor(LineEditor& state, int before, int after) {
+    const int columns = ColumnsBeforeCursor(state);
+    const int rewrapped = columns / after;
+    const int kept = columns / before;
+    if (rewrapped == kept || !AskPosition(state)) return std::min(rewrapped, kept);
+    const int column = state.reader.positionColumn - 1;
+    const bool rewraps = column == columns % after;
+    const bool keeps = column == std::min(columns % before, after - 1);
+    const int rows = rewraps == keeps ? std::min(rewrapped, kept) : rewraps ? rewrapped : kept;
+    return std::min(rows, state.reader.positionRow - 1);
+}
+
+// libedit keeps the cursor's old column across el_resize although it makes every row of its
+// picture of the screen as narrow as the new width, and its next character typed at the end of
+// the line is stored at that column, past the row's end. So the line is drawn anew at once, its
+// picture of the screen with it, from the row where the line begins, cleared to the end of the
+// screen. The listing's question, one short line, is written again.
+void Redraw(LineEditor& state) {
+    const int before = Columns(state.editor);
+    el_resize(state.editor);
+    const int after = Columns(state.editor);
+    std::string move = "\r";
+    for (int up = state.question.empty() ? RowsAboveCursor(state, before, after) : 0; up > 0; --up) {
+        move += Capability(state.editor, "up");
+    }
+    std::fputs((move + Capability(state.editor, "cd") + state.question).c_str(), stdout);
+    if (state.question.empty()) el_set(state.editor, EL_REFRESH);
+    std::fflush(stdout);
+}
+
 // ---- Keys
 
-// After a signal: the new size; after fg, the editor's modes and paste mode again and the line
-// (or the listing's question) drawn anew. In the background nothing: the next read stops the
-// run until fg.
+// After a signal: the line drawn anew at a new size; after fg, the editor's modes and paste mode
+// again and the line (or the listing's question) drawn anew. In the background nothing: the
+// next read stops the run until fg.
 void Resume(LineEditor& state) {
-    if (g_resized != 0) {
+    while (g_resized != 0) {  // again where a new size came while the line was drawn anew
         g_resized = 0;
-        el_resize(state.editor);
+        Redraw(state);
     }
     if (g_continued == 0 || !InForeground()) return;
     g_continued = 0;
@@ -117,9 +218,10 @@ int ReadKey(EditLine* editor, wchar_t* key) {
     LineEditor& state = *StateOf(editor);
     while (state.keys.empty()) {
         Resume(state);
+        if (!state.keys.empty()) break;  // typed while the terminal was asked where its cursor is
         if (state.bytesAt == state.bytesEnd) {
             pollfd input = {STDIN_FILENO, POLLIN, 0};
-            const int ready = poll(&input, 1, AwaitsMoreBytes(state.reader) ? TERMINAL_SEQUENCE_WAIT_MS : -1);
+            const int ready = poll(&input, 1, TerminalKeyWait(state.reader));
             const ssize_t got = ready > 0 ? read(STDIN_FILENO, state.bytes, sizeof state.bytes) : ready;
             if (got < 0 && errno == EINTR) continue;
             if (got < 0 || (ready > 0 && got == 0)) return got == 0 ? 0 : -1;
@@ -135,7 +237,11 @@ int ReadKey(EditLine* editor, wchar_t* key) {
 }
 
 bool TakeTerminal() {
-    if (tcgetattr(STDIN_FILENO, &g_terminalBefore) != 0) return false;
+    // Started in the background: nothing goes to the terminal before a shell's fg. A run that
+    // cannot stop for it, or that bg continues, reads without the editor.
+    struct sigaction stop;
+    if (!InForeground() && sigaction(SIGTTOU, nullptr, &stop) == 0 && stop.sa_handler == SIG_DFL) std::raise(SIGTTOU);
+    if (!InForeground() || tcgetattr(STDIN_FILENO, &g_terminalBefore) != 0) return false;
     HandleSignals(true);
     std::fflush(stdout);
     Send(kPasteOn);

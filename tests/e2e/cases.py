@@ -33,14 +33,18 @@ Case = namedtuple("Case", "id what typed before result after on locales end stre
 # "editor" (only where the program was built with its line editor).
 # keys: typed at a pseudo-terminal instead, one entry per prompt ("\n" is Enter); console:
 # the Wine console to start in ("utf-8": one switched to code page 65001; "own": a console
-# of its own); waits: the program waits for Enter after its result. In keys, STOP_FG and STOP_KILL
-# are Ctrl+Z, then a shell's fg or kill %1. shows: texts and how often each is on the screen.
+# of its own; Linux "nohup": hang-ups ignored from the start); waits: the program waits for Enter
+# after its result. shows: texts and how often each is on the screen. Markers in keys act
+# between the bytes typed, after 0.3 s: STOP_FG and STOP_KILL are Ctrl+Z, then a shell's fg or
+# kill %1; BG_KILL (first) starts the run in the background, then kill %1 once it stops; PAUSE
+# waits; WIDTH % n gives the terminal n columns; SIGNAL % n sends signal n.
 IO = {"in.pcm": PCM}
 CONVERTED = {"out.wav": wav_file(PCM), "in.pcm": PCM}
 TYPED = (r"{d}\in.pcm", r"{d}\out.wav")
 SHORT = b"RIFF\x30\x01"
 LEFT, UP, ERASE, PASTE = "\x1b[D", "\x1b[A", "\x7f", "\x1b[200~%s\x1b[201~"
-STOP_FG, STOP_KILL = "\x1a<fg>", "\x1a<kill>"
+STOP_FG, STOP_KILL, BG_KILL, PAUSE, WIDTH, SIGNAL = "\x1a<fg>", "\x1a<kill>", "\x1a<bgkill>", "\x1a<p>", "\x1a<w%d>", "\x1a<s%d>"
+LONG = "d123456789/" * 8 + "f.wav"  # 103 characters
 QUESTION = "101 個の名前をすべて表示しますか? (y/n) "
 SMALL = pcm_file(bytes(100))  # every write waits in the C runtime's buffer until the close
 LARGE = SparsePcm(4 * 2**30 + 300001)
@@ -156,17 +160,24 @@ CASES = [
          {"sp 表/in.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",), needs="editor",
          keys=("~/s\tn.pcm" + LEFT * 5 + "i表" + ERASE + "\n", UP + ERASE * 3 + "wav\n")),
     # A paste answers one prompt at most: the line breaks at its end go (tmux pastes CR LF as two
-    # CRs); two lines, or a control character, drop it.
+    # CRs); two lines, a control character (C1 too), or what comes with its end drop it. A new
+    # width in the middle of it changes nothing.
     Case("ttypaste", "terminal, pastes at the line editor", None, IO, DONE,
          {"out.wav": wav_file(PCM), "x.wav": GONE, "y.wav": GONE}, on=LINUX, locales=("C.UTF-8",), needs="editor",
-         keys=(PASTE % "{u}/in.pcm\r\r" + "\n",
-               PASTE % "{u}/x.wav\n{u}/y.wav" + PASTE % "{u}/x\x01.wav" + PASTE % "{u}/out.wav\n" + "\n")),
+         keys=(PASTE % ("{u}/in" + WIDTH % 30 + ".pcm\r\r") + PAUSE + "\n",
+               PASTE % "{u}/x.wav\n{u}/y.wav" + PAUSE + PASTE % "{u}/x\u009b.wav" + PAUSE + PASTE % "{u}/x.wav" +
+               "{u}/y.wav\n" + PAUSE + PASTE % "{u}/out.wav\n" + PAUSE + "\n")),
+    # A new width at any moment of a line: the editor draws the line anew, and typing goes on.
+    Case("ttysize", "terminal, the line editor at new widths", None, IO, DONE, {LONG: wav_file(PCM)},
+         on=LINUX, locales=("C.UTF-8",), needs="editor", shows={"PcmData--->": 4},
+         keys=("{u}/in.pcm\n", "{u}/" + LONG[:50] + WIDTH % 30 + LONG[50:] + WIDTH % 13 + "\n")),
     # Every key whole: Ctrl+Left moves by word, Ctrl+Delete and Shift+End act as plain keys; the
-    # Linux console's F1, Insert, PageUp/Down, F12, Ctrl+Up, F5 ring the bell and add nothing.
+    # Linux console's F1, Insert, PageUp/Down, F12, Ctrl+Up, F5, Alt+x (libedit's command line)
+    # and Ctrl+V (its quoted insert, which would make Enter a character) ring and add nothing.
     Case("ttykeys", "terminal, keys with modifiers and keys the editor ignores", None, IO, DONE,
          {"a c.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",), needs="editor",
          keys=("{u}/in.pcm\x1b[[A\x1b[2~\x1b[6~\x1b[24~\n",
-               "{u}/a b\x1b[1;5D\x1b[3;5~c\x1b[1;2F.wav\x1b[5~\x1b[1;5A\x1b[15~\n")),
+               "{u}/a b\x1b[1;5D\x1b[3;5~c\x1b[1;2F.wav\x1b[5~\x1b[1;5A\x1b[15~\x1bx\x16\n")),
     # A byte that is no UTF-8 is refused, neither dropped (caf.pcm) nor read as U+FFFD.
     Case("ttybyte", "terminal, a byte that is not UTF-8 at the editor", None, {"caf.pcm": PCM, "caf\ufffd.pcm": PCM},
          NO_INPUT,
@@ -175,15 +186,22 @@ CASES = [
     # Where no editor reads keys, an arrow's bytes reach the line: refused, nothing made of it.
     Case("ttyctl", "terminal without the editor, arrow keys typed", None, IO, WRITE_FAILED, {"o.wav": GONE},
          on=LINUX, keys=("{d}/in.pcm\n", "{d}/o.wav" + LEFT + "\x1b[1;5D\n")),
-    # Past 100 names Tab asks first; the question shows again after Ctrl+Z and fg, and a paste
-    # answers no, none of it reaching the line.
-    Case("ttylist", "terminal, the listing's question, Ctrl+Z and fg, a paste at it", None,
+    # Past 100 names Tab asks first; the question shows again at a new width and after Ctrl+Z and
+    # fg, and a paste answers no, none of it reaching the line.
+    Case("ttylist", "terminal, the listing's question, a new width, Ctrl+Z and fg, a paste at it", None,
          {**IO, **{f"n{i:03}": b"" for i in range(101)}}, DONE, {"out.wav": wav_file(PCM), "x.wav": GONE},
-         on=LINUX, locales=("C.UTF-8",), needs="editor", shows={QUESTION: 2, "n100": 0},
-         keys=("{u}/n\t" + STOP_FG + PASTE % "{u}/x.wav" + ERASE + "in.pcm\n", "{u}/out.wav\n")),
-    # kill %1 ends a stopped run at once, from the background, the shell's terminal untouched.
+         on=LINUX, locales=("C.UTF-8",), needs="editor", shows={QUESTION: 3, "n100": 0},
+         keys=("{u}/n\t" + WIDTH % 60 + STOP_FG + PASTE % "{u}/x.wav" + PAUSE + ERASE + "in.pcm\n", "{u}/out.wav\n")),
+    # kill %1 ends a stopped run at once, from the background, the shell's terminal untouched; a
+    # run started in the background touches it not at all.
     Case("ttykill", "terminal, Ctrl+Z then kill %1", None, IO, None, {"out.wav": GONE}, on=LINUX,
          locales=("C", "C.UTF-8"), keys=("{u}/in" + STOP_KILL,)),
+    Case("ttybg", "terminal, started in the background then kill %1", None, IO, None, on=LINUX,
+         locales=("C.UTF-8",), needs="editor", keys=(BG_KILL,)),
+    # A hang-up ignored from the start stays ignored; USR1, whose default ends the run, sets the
+    # terminal back first.
+    Case("ttysig", "terminal, SIGHUP ignored by nohup, then SIGUSR1", None, IO, None, on=LINUX,
+         locales=("C.UTF-8",), console="nohup", keys=("{u}/in" + SIGNAL % 1 + "x" + SIGNAL % 10,)),
     # Cut at 255 bytes, the line would name in.pcm: its blanks go after the cut.
     Case("ttylong", "terminal, a line over 255 bytes at the editor is refused whole", None, IO, NO_INPUT,
          {"new": DIR}, on=LINUX, locales=("C.UTF-8",), keys=("{d}/in.pcm" + " " * 260 + "\n", r"{d}\new\out.wav" "\n")),

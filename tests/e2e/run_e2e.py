@@ -95,6 +95,8 @@ class Target:
         command = [self.wine, self.program] if self.wine else [self.program]
         if console == "utf-8":
             command = [self.wine, "cmd", "/c", "chcp 65001 & Z:" + self.program.replace("/", "\\")]
+        if console == "nohup":  # hang-ups ignored from the start
+            command = ["/bin/sh", "-c", 'trap "" HUP; exec "$0"', self.program]
         if as_user and self.can_run_as_user():
             # root opens any file for writing; an ordinary user shows what a probe asks for.
             wine_env = ["env", "WINEPREFIX=" + self.user_prefix] if self.wine else []
@@ -194,9 +196,10 @@ def paste_mode_on(screen):
     return screen.rfind(PASTE_ON) > screen.rfind(PASTE_OFF)
 
 
-def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders):
-    """The child: a shell's job control, so that Ctrl+Z stops the program (its group not orphaned).
-    At a stop it takes the terminal back, reports b"s" and obeys b"f" (fg) or b"k" (kill %1)."""
+def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders, background):
+    """The child: a shell's job control, so that Ctrl+Z stops the program (its group not orphaned),
+    started in the foreground or the background. At a stop it takes the terminal back, reports b"s"
+    and obeys b"f" (fg) or b"k" (kill %1)."""
     os.setsid()
     import fcntl
     fcntl.ioctl(terminal, __import__("termios").TIOCSCTTY, 0)
@@ -204,7 +207,8 @@ def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders):
     pid = os.fork()
     if pid == 0:
         os.setpgid(0, 0)
-        os.tcsetpgrp(terminal, os.getpid())
+        if not background:
+            os.tcsetpgrp(terminal, os.getpid())
         signal.signal(signal.SIGTTOU, signal.SIG_DFL)
         for stream in (0, 1, 2):
             os.dup2(terminal, stream)
@@ -232,9 +236,9 @@ def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders):
 def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path=None):
     """Runs `command` in `cwd` as a job at an 80 x 24 pseudo-terminal and types each answer once
     one more prompt label is on the screen; with `wait_for`, also Enter once those bytes are on
-    the screen and the program has had a second to end. STOP_FG or STOP_KILL (cases.py) in an
-    answer stop the program: while stopped the terminal must be as before, paste mode off, and
-    after fg paste mode back on. Returns ok (each label came before its answer), running (before
+    the screen and the program has had a second to end. The markers of cases.py act between the
+    typed bytes; while stopped the terminal must be as before, paste mode off, and after fg paste
+    mode back on. Returns ok (each label came before its answer), running (before
     that Enter), screen, status, kept (the terminal's settings at the end are those before) and
     problems."""
     import fcntl
@@ -253,9 +257,10 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
     settings = termios.tcgetattr(terminal)
     reports, report = os.pipe()
     order, orders = os.pipe()
+    background = answers[0].startswith(b"\x1a<bgkill>")
     pid = os.fork()
     if pid == 0:
-        run_as_job(command, env, cwd, terminal, stderr_path, report, order)
+        run_as_job(command, env, cwd, terminal, stderr_path, report, order, background)
     os.close(terminal)
     got = SimpleNamespace(ok=True, running=False, screen=b"", problems=[])
 
@@ -273,27 +278,34 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
         return done()
 
     for count, answer in enumerate(answers, 1):
-        # The first prompt waits for the program's start too, slow for an emulated exe.
-        got.ok = read_until(lambda: got.screen.count(b"PcmData--->") >= count, 120 if count == 1 else 30) and got.ok
+        # The first prompt waits for the program's start too, slow for an emulated exe; a run in
+        # the background stops before its label.
+        got.ok = background or read_until(lambda: got.screen.count(b"PcmData--->") >= count,
+                                          120 if count == 1 else 30) and got.ok
         if not got.ok and count == 1:
             break
-        for part in re.split(rb"(\x1a<fg>|\x1a<kill>)", answer):
-            if not part.startswith(b"\x1a<"):
-                os.write(fd, part)
-                continue
-            read_until(lambda: False, 0.5)  # what was typed is on the screen
-            pasting = paste_mode_on(got.screen)
-            os.write(fd, b"\x1a")
-            if not select.select([reports], [], [], 10)[0] or os.read(reports, 1) != b"s":
-                got.problems.append("Ctrl+Z did not stop the program")
-                break
-            read_until(lambda: False, 0.5)
-            if termios.tcgetattr(fd) != settings or paste_mode_on(got.screen):
-                got.problems.append("while stopped, the terminal is not as it was")
-            stopped_at = len(got.screen)
-            os.write(orders, b"f" if part.endswith(b"<fg>") else b"k")
-            if part.endswith(b"<fg>") and pasting and not read_until(lambda: paste_mode_on(got.screen[stopped_at:]), 5):
-                got.problems.append("after fg the paste mode stays off")
+        parts = re.split(rb"\x1a<(\w+)>", answer)  # text, a marker's word, text, ...
+        for word, part in zip([b""] + parts[1::2], parts[::2]):
+            read_until(lambda: False, 0.3 if word else 0)  # what was typed is on the screen
+            if word[:1] == b"w":  # the terminal's new width: the kernel sends SIGWINCH
+                fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, int(word[1:]), 0, 0))
+            elif word[:1] == b"s" and os.tcgetpgrp(fd) > 0:  # 0 once the program has ended
+                os.killpg(os.tcgetpgrp(fd), int(word[1:]))
+            elif word in (b"fg", b"kill", b"bgkill"):
+                pasting = paste_mode_on(got.screen)
+                if word != b"bgkill":
+                    os.write(fd, b"\x1a")
+                if not select.select([reports], [], [], 120)[0] or os.read(reports, 1) != b"s":
+                    got.problems.append("the program did not stop")
+                    break
+                read_until(lambda: False, 0.5)
+                if termios.tcgetattr(fd) != settings or paste_mode_on(got.screen):
+                    got.problems.append("while stopped, the terminal is not as it was")
+                stopped_at = len(got.screen)
+                os.write(orders, b"f" if word == b"fg" else b"k")
+                if word == b"fg" and pasting and not read_until(lambda: paste_mode_on(got.screen[stopped_at:]), 5):
+                    got.problems.append("after fg the paste mode stays off")
+            os.write(fd, part)
     alive = lambda: os.waitid(os.P_PID, pid, os.WEXITED | os.WNOHANG | os.WNOWAIT) is None
     if wait_for:
         read_until(lambda: wait_for in got.screen)
@@ -347,13 +359,13 @@ def run_case(t, case, locale, folder):
             got = drive_terminal(t.command(console=case.console), env, t.root, answers, b"\r", wait_for, stderr_path)
             ok, running, screen, status = got.ok, got.running, got.screen, got.status
             problems += got.problems + ([] if got.kept else ["the terminal's settings changed"])
-            # The editor: paste mode on before the first prompt and off at the end, whatever the way
-            # out; no character inserted or deleted in place, which moves the cursor off beside
-            # wide characters under some terminal types: the rest of the line is drawn again.
-            if not t.wine and terminal_utf8 and t.editor and (
-                    PASTE_ON not in screen.split(b"PcmData--->")[0] or paste_mode_on(screen)):
+            # The editor: paste mode on before the first prompt (never from the background) and off
+            # at the end, whatever the way out; no character inserted or deleted in place, which
+            # moves the cursor off beside wide characters under some terminal types.
+            editor, started = not t.wine and terminal_utf8 and t.editor, not answers[0].startswith(b"\x1a<bg")
+            if editor and ((PASTE_ON in screen.split(b"PcmData--->")[0]) != started or paste_mode_on(screen)):
                 problems.append("the paste mode is not on before the first prompt and off at the end")
-            if not t.wine and terminal_utf8 and t.editor and re.search(rb"\x1b\[(4h|\d*[@P])", screen):
+            if editor and re.search(rb"\x1b\[(4h|\d*[@P])", screen):
                 problems.append("the editor inserts or deletes characters in place")
             problems += [f"{text!r} not {times} times on the screen" for text, times in (case.shows or {}).items()
                          if screen.count(text.encode()) != times]
@@ -362,7 +374,7 @@ def run_case(t, case, locale, folder):
             # No result: a signal ends the run at the first prompt.
             texts = (BANNER, "出力ファイル名を名を", "..." + case.result) if case.result else (BANNER,)
             hint = "Enterキーを押すとウィンドウを閉じます".encode("utf-8")  # only where it waits
-            if b"PcmData--->" not in screen:
+            if b"PcmData--->" not in screen and started:
                 problems.append(f"no prompt on the screen within 120 s: {screen!r}")
             elif not ok or not all(x.encode("utf-8" if terminal_utf8 else "cp932") in screen for x in texts) or \
                     (hint in screen) != case.waits:
@@ -382,8 +394,9 @@ def run_case(t, case, locale, folder):
     finally:
         if release and release():
             problems.append(f"{case.held[0]} was disturbed")
-    # No result: ended by Ctrl+C, or by kill %1 while stopped.
-    ended_by = signal.SIGTERM if "<kill>" in "".join(case.keys or ()) else signal.SIGINT
+    # No result: ended by Ctrl+C, a signal sent, or kill %1 while stopped.
+    sent = re.findall(r"<(?:s(\d+)|(\w*kill))>", "".join(case.keys or ()))
+    ended_by = (int(sent[-1][0]) if sent[-1][0] else signal.SIGTERM) if sent else signal.SIGINT
     want_status = status_of(case.result) if case.result else -ended_by
     if status != want_status:
         problems.append(f"exit status {status}, want {want_status}")
