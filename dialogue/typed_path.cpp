@@ -129,6 +129,14 @@ bool UnescapeBlanks(const std::string& escaped, std::string& text, unsigned code
     return true;
 }
 
+// True where text[at] begins a control character: C0, DEL, and under UTF-8 (code page 65001) the
+// C1 controls U+0080 to U+009F, bytes C2 80 to C2 9F.
+bool ControlAt(const std::string& text, std::size_t at, unsigned codePage) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    const auto next = static_cast<unsigned char>(text[at + 1]);  // [size()] is a zero byte
+    return byte < 0x20 || byte == 0x7F || (codePage == 65001 && byte == 0xC2 && next >= 0x80 && next <= 0x9F);
+}
+
 int HexValue(char c) {
     if (IsDigit(c)) return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -136,9 +144,9 @@ int HexValue(char c) {
     return -1;
 }
 
-// A file URI of this machine as its path, %XX decoded; false for a URI to refuse. Text that
-// is no URI stays.
-bool FromUri(std::string& text) {
+// A file URI of this machine as its path, %XX decoded; false for a URI to refuse, and for one
+// whose escapes give a control character. Text that is no URI stays.
+bool FromUri(std::string& text, unsigned codePage) {
     if (BeginsOneSlashFileUri(text, 0)) text.insert(5, "//");
     const std::size_t path = AfterScheme(text);
     if (path == 0) return true;
@@ -163,13 +171,17 @@ bool FromUri(std::string& text) {
         decoded += byte;
         at += 2;
     }
+    for (std::size_t at = 0; at < decoded.size(); ++at) {
+        if (ControlAt(decoded, at, codePage)) return false;
+    }
     text = decoded;
     return true;
 }
 
 // Every pair of a bracketed paste's markers goes; false where one has no pair (a paste cut
-// across lines) or a control byte stays: an arrow key's bytes where no editor reads keys, say.
-bool DropPasteMarkers(std::string& line) {
+// across lines) or a control character but Tab stays: an arrow key's bytes where no editor reads
+// keys, say.
+bool DropPasteMarkers(std::string& line, unsigned codePage) {
     static const std::string kMarkers[] = {"\x1b[200~", "\x1b[201~"};
     std::string kept;
     bool inPaste = false;
@@ -179,16 +191,15 @@ bool DropPasteMarkers(std::string& line) {
             at += 6;
             continue;
         }
-        const auto byte = static_cast<unsigned char>(line[at++]);
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) return false;
-        kept += static_cast<char>(byte);
+        if (line[at] != '\t' && ControlAt(line, at, codePage)) return false;
+        kept += line[at++];
     }
     line = kept;
     return !inPaste;
 }
 
 bool Interpret(std::string& line, const TypedPathForms& forms) {
-    if (!DropPasteMarkers(line) || HoldsSeveralPaths(line, forms)) return false;
+    if (!DropPasteMarkers(line, forms.codePage) || HoldsSeveralPaths(line, forms)) return false;
     std::size_t end = line.size();
     while (end > 0 && IsBlank(line[end - 1])) --end;
     std::size_t begin = 0;
@@ -203,7 +214,7 @@ bool Interpret(std::string& line, const TypedPathForms& forms) {
     const bool quoted = Unquote(text, forms.posixShell);
     if (forms.posixShell) {
         if (!quoted) UnescapeBlanks(escaped, text, forms.codePage);
-        if (!FromUri(text)) return false;
+        if (!FromUri(text, forms.codePage)) return false;
     }
     if (forms.home != nullptr && !quoted && text.size() >= 2 && text[0] == '~' && IsSeparator(text[1])) {
         std::string home = forms.home;

@@ -21,11 +21,24 @@ std::size_t WholeCharacters(const std::string& text, std::size_t from, std::size
     return whole;
 }
 
-// True when the program reads the name back as typed: "\\" separates, control characters
-// cannot be typed, and blanks after a line are dropped.
+// True when the program reads the name back as typed: "\\" separates, control characters (C1
+// included) cannot be typed, U+FFFD stands for a byte that is no UTF-8 and refuses the line,
+// and blanks after a line are dropped.
 bool Reachable(const std::string& name) {
-    for (const char c : name) {
-        if (c == '\\' || static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+    for (std::size_t at = 0; at < name.size();) {
+        const auto lead = static_cast<unsigned char>(name[at]);
+        const std::size_t size = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xF4 ? (lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2) : 0;
+        unsigned long c = size == 1 ? lead : lead & (0x7F >> size);
+        for (std::size_t i = 1; i < size; ++i) {
+            const auto byte = static_cast<unsigned char>(name[at + i]);  // [size()] is a zero byte
+            if ((byte & 0xC0) != 0x80) return false;
+            c = c << 6 | (byte & 0x3F);
+        }
+        const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
+        // A byte that is no UTF-8, an overlong form, a surrogate, a value past U+10FFFF.
+        if (size == 0 || c < least[size] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        if (c == '\\' || c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xFFFD) return false;
+        at += size;
     }
     return !name.empty() && name.back() != ' ';
 }

@@ -58,6 +58,8 @@ TEST(InterpretTypedPath, TheFormsTerminalsWrite) {
         {"http://localhost/d/x%", "http://localhost/d/x%", ""},
         {"file:///d/a%2Fb", "file:///d/a%2Fb", ""},
         {"file:///d/a%00b", "file:///d/a%00b", ""},
+        {"file:///d/a%0Ab%1B%7F", "file:///d/a%0Ab%1B%7F", ""},  // control characters decoded
+        {"file:///d/a%FF", "file:///d/a%FF", "/d/a\xFF"},     // a byte no UTF-8 holds stays
         {"C://dir/x.wav", "C://dir/x.wav", "C://dir/x.wav"},
         {" smb://server/share/o.wav", "smb://server/share/o.wav", ""},
         {"\tfile:/d/a1.wav", "file:/d/a1.wav", "/d/a1.wav"},
@@ -100,10 +102,15 @@ TEST(InterpretTypedPath, HomeFolders) {
 }
 
 // Under code page 932 a second byte 0x5C (表) is no "\\": no escape, neither WezTerm's nor a shell's.
-TEST(InterpretTypedPath, SecondBytesOfCodePage932) {
+// Under UTF-8 the C1 controls (U+009B: C2 9B) are control characters, typed or decoded; U+00A0 is not.
+TEST(InterpretTypedPath, CodePages) {
     EXPECT_EQ(Interpret("/d/\x95\x5C x\x95\x5C ", {true, "/h", 932}), "/d/\x95\x5C x\x95\x5C");
     EXPECT_EQ(Interpret("/d/\x95\x5C x.pcm", {true, "/h", 932}), "/d/\x95\x5C x.pcm");
     EXPECT_EQ(Interpret("/d/\x95\x5C /e/x.pcm", {true, "/h", 932}), "");
+    EXPECT_EQ(Interpret("/d/\xC2\x9B.wav", {true, "/h", 65001}), "");
+    EXPECT_EQ(Interpret("file:///d/%C2%9B.wav", {true, "/h", 65001}), "");
+    EXPECT_EQ(Interpret("file:///d/%C2%9B.wav", {true, "/h", 1252}), "/d/\xC2\x9B.wav");
+    EXPECT_EQ(Interpret("/d/\xC2\xA0.wav", {true, "/h", 65001}), "/d/\xC2\xA0.wav");
 }
 
 }  // namespace

@@ -8,8 +8,10 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
     const std::vector<FolderEntry> folder = {
         {"in.pcm", false}, {"sp 表", true}, {"表示.pcm", false}, {"表紙.pcm", false}, {".hidden", false},
         {"a1.pcm", false}, {"a2.pcm", false}, {".", true}, {"..", true},
-        // Never offered: the program reads "\\" as a separator and drops a final blank.
-        {"in\\x.pcm", false}, {"in.pcm ", false}, {"in\x1b.pcm", false}};
+        // Never offered: the program reads "\\" as a separator and drops a final blank; a control
+        // character (C1 too), U+FFFD and a byte that is no UTF-8 cannot be typed at the editor.
+        {"in\\x.pcm", false}, {"in.pcm ", false}, {"in\x1b.pcm", false}, {"in\xc2\x9b.pcm", false},
+        {"in\xef\xbf\xbd.pcm", false}, {"in\xe9.pcm", false}, {"in\xe8\xa1.pcm", false}};
     const struct {
         const char* typed;
         const char* listedFolder;
