@@ -1,5 +1,6 @@
 #include "convert/pcm_to_wav.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
@@ -16,25 +17,50 @@ namespace {
 // The input's size field as read, and a zero byte behind it.
 std::array<unsigned char, 5> g_sizeField{};
 std::array<char, 64> g_resultMessage{};
+// The input and the output as the first open of each met them. Every piece opens its file anew by
+// name, and another program may delete or rename one between pieces: each later piece checks that
+// it met the same file, from its open stream.
+PieceFiles g_pieceFiles;
 
 const char* SetResult(const char* text) {
     std::strncpy(g_resultMessage.data(), text, g_resultMessage.size() - 1);
     return g_resultMessage.data();
 }
 
-// Opens the output with `mode`, writes one header piece, closes it; false on any failure.
+// Opens the output with `mode`, writes one header piece, closes it; false on any failure, and
+// where a later piece met another file than the first ("w+b") did.
 bool WriteHeaderPiece(const char* outputPath, const char* mode, const void* bytes,
                       std::size_t length) {
     StreamHandle output(PlatformOpenStream(outputPath, mode));
     if (!output) return false;
+    const PlatformFileIdentity met = PlatformStreamIdentity(output.get());
+    if (std::strcmp(mode, "w+b") == 0) g_pieceFiles.destination = met;
+    if (!PlatformSameIdentity(met, g_pieceFiles.destination)) return false;
     const bool written = std::fwrite(bytes, 1, length, output.get()) == length;
     return CloseWrittenStream(std::move(output)) && written;
+}
+
+// Reads the input's header once, before the output is touched, and notes the file it met. False
+// where the read fails, and where the input's length is not what it reads: /proc's files and
+// /dev/zero say 0 and give bytes, /sys's say 4096 and give a few; such a length copies no samples.
+bool ReadInputHeader(const char* inputPath) {
+    StreamHandle input(PlatformOpenStream(inputPath, "rb"));
+    if (!input) return false;
+    g_pieceFiles.source = PlatformStreamIdentity(input.get());
+    const std::int64_t length = PlatformStreamLength(input.get());
+    unsigned char header[PCM_DATA_OFFSET];
+    const std::size_t got = std::fread(header, 1, sizeof header, input.get());
+    return std::ferror(input.get()) == 0 && length >= 0 &&
+           static_cast<std::int64_t>(got) == std::min<std::int64_t>(length, PCM_DATA_OFFSET);
 }
 
 // Reads the size field, bytes 4 to 7 of the input; bytes past its end stay zero.
 bool ReadSizeField(const char* inputPath) {
     StreamHandle input(PlatformOpenStream(inputPath, "rb"));
-    if (!input || !PlatformSeekStream(input.get(), 4)) return false;
+    if (!input || !PlatformSameIdentity(PlatformStreamIdentity(input.get()), g_pieceFiles.source) ||
+        !PlatformSeekStream(input.get(), 4)) {
+        return false;
+    }
     return std::fread(g_sizeField.data(), 1, 4, input.get()) == 4 || std::ferror(input.get()) == 0;
 }
 
@@ -50,15 +76,16 @@ const unsigned char* DataChunkLength() {
 // missing bytes are zeros by design, but not in the samples.
 const char* AppendInputRange(const char* inputPath, const char* outputPath, std::int64_t start,
                              std::int64_t end, bool wholeSourceNeeded) {
-    switch (CopyFileRange(start, end, inputPath, outputPath, COPY_RANGE_APPEND)) {
+    switch (CopyFileRange(start, end, inputPath, outputPath, COPY_RANGE_APPEND, &g_pieceFiles)) {
         case COPY_RANGE_DONE:
             return nullptr;
         case COPY_RANGE_SOURCE_ENDED:
             return wholeSourceNeeded ? texts::TEXT_RESULT_READ_FAILED : nullptr;
         case COPY_RANGE_NO_SOURCE:
         case COPY_RANGE_READ_FAILED:
+        case COPY_RANGE_SOURCE_CHANGED:
             return texts::TEXT_RESULT_READ_FAILED;
-        default:  // no destination, a failed write, no block buffer
+        default:  // no destination, another one, a failed write, no block buffer
             return texts::TEXT_RESULT_WRITE_FAILED;
     }
 }
@@ -70,12 +97,18 @@ const char* Convert(const char* inputPath, const char* outputPath) {
     if (!FileExists(inputPath)) return texts::TEXT_RESULT_NO_INPUT;
     // Creating the output would empty the input before it is read.
     if (NamesSameFile(inputPath, outputPath)) return texts::TEXT_RESULT_SAME_FILE;
+    // Pieces each opened anew need an output that keeps what the last one wrote, and that is not
+    // where this program's own texts go: refused before it is touched.
+    if (PlatformCannotTakePieces(outputPath) || PlatformIsOwnOutput(outputPath)) {
+        return texts::TEXT_RESULT_WRITE_FAILED;
+    }
     // Another run must not write this run's input, nor write or read its output, while the
-    // pieces go: each is locked until the last piece is closed. The input first, so that a
-    // run that stops here has created nothing.
+    // pieces go: each is locked until the last piece is closed. The input first, its header read
+    // once, so that a run that stops here has created nothing.
     FileLock inputLock;
     FileLock outputLock;
-    if (PlatformLockFile(inputPath, false, &inputLock.handle) == LOCK_HELD) {
+    if (PlatformLockFile(inputPath, false, &inputLock.handle) == LOCK_HELD ||
+        !ReadInputHeader(inputPath)) {
         return texts::TEXT_RESULT_READ_FAILED;
     }
     if (PlatformLockFile(outputPath, true, &outputLock.handle) == LOCK_HELD) {
@@ -114,5 +147,6 @@ const char* Convert(const char* inputPath, const char* outputPath) {
 
 const char* ConvertPcmDataToWav(const char* inputPath, const char* outputPath) {
     g_sizeField.fill(0);
+    g_pieceFiles = {};
     return SetResult(Convert(inputPath, outputPath));
 }

@@ -22,7 +22,7 @@ int ReadBlock(std::FILE* source, std::int64_t offset, unsigned char* block, std:
 }  // namespace
 
 int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
-                  const char* destinationPath, unsigned flags) {
+                  const char* destinationPath, unsigned flags, const PieceFiles* expected) {
     WorkingMemory<unsigned char> block(
         static_cast<unsigned char*>(PlatformAllocZeroed(static_cast<std::size_t>(COPY_BLOCK_SIZE))));
     if (!block) return COPY_RANGE_NO_BUFFER;
@@ -34,6 +34,12 @@ int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
         PlatformOpenStream(destinationPath, (flags & COPY_RANGE_CREATE) != 0 ? "wb" : "ab"));
     if (!source) return COPY_RANGE_NO_SOURCE;
     if (!destination) return COPY_RANGE_NO_DESTINATION;
+    if (expected != nullptr && !PlatformSameIdentity(PlatformStreamIdentity(source.get()), expected->source)) {
+        return COPY_RANGE_SOURCE_CHANGED;
+    }
+    if (expected != nullptr && !PlatformSameIdentity(PlatformStreamIdentity(destination.get()), expected->destination)) {
+        return COPY_RANGE_DESTINATION_CHANGED;
+    }
 
     int outcome = COPY_RANGE_DONE;
     std::int64_t done = 0;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
+
 // Size of the one block buffer each copy uses.
 inline constexpr std::int64_t COPY_BLOCK_SIZE = 262144;
 
@@ -19,10 +21,19 @@ inline constexpr int COPY_RANGE_NO_SOURCE = -1;       // the source did not open
 inline constexpr int COPY_RANGE_NO_DESTINATION = -2;  // the destination did not open
 inline constexpr int COPY_RANGE_READ_FAILED = -3;     // the source reported a read error
 inline constexpr int COPY_RANGE_WRITE_FAILED = -4;    // a write or the closing flush failed
+inline constexpr int COPY_RANGE_SOURCE_CHANGED = -5;       // not the source expected: nothing read
+inline constexpr int COPY_RANGE_DESTINATION_CHANGED = -6;  // not the destination expected: nothing written
 inline constexpr int COPY_RANGE_NO_BUFFER = -50;      // no block buffer; nothing was opened
+
+// The files that pieces written by name must meet: what their first opens met.
+struct PieceFiles {
+    PlatformFileIdentity source;
+    PlatformFileIdentity destination;
+};
 
 // Copies the source's bytes [start, end) onto the destination as `flags` says, in blocks
 // of COPY_BLOCK_SIZE, each read from its absolute offset. A range whose end lies before its
-// start copies nothing. On a failure nothing more is read or written; what was written stays.
+// start copies nothing. With `expected`, what the two opens met must be those files, or nothing
+// is copied. On a failure nothing more is read or written; what was written stays.
 int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
-                  const char* destinationPath, unsigned flags);
+                  const char* destinationPath, unsigned flags, const PieceFiles* expected = nullptr);

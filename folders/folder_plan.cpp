@@ -54,18 +54,39 @@ FolderPlan PlanOutputFolders(std::string_view path, unsigned codePage, FolderCom
 }
 
 void DropCancelledFolders(std::string_view path, FolderPlan& plan, FolderComponent* components) {
+    // \\?\ and \??\ paths reach the file system as they are, their parts with them.
+    if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[3]) &&
+        ((IsSeparator(path[1]) && path[2] == '?') || (path[1] == '?' && path[2] == '?'))) {
+        return;
+    }
     auto name = [&](const FolderComponent& component) { return path.substr(component.offset, component.length); };
+    std::size_t count = plan.componentCount;
+    // A last "." or ".." makes a folder of the path the output: it cancels like any other, and
+    // then the last folder left is the output's own name, not one to make.
+    bool dotsLast = false;
+    if (count > plan.firstMade) {
+        std::size_t at = components[count - 1].offset + components[count - 1].length;
+        while (at < path.size() && IsSeparator(path[at])) ++at;
+        dotsLast = path.substr(at) == "." || path.substr(at) == "..";
+        if (dotsLast) components[count++] = {at, path.size() - at};
+    }
+    // In a \\.\ path the share stands for a drive or a device, which a ".." would climb over.
+    const bool device = plan.root == "\\\\" && plan.firstMade > 0 && name(components[0]) == ".";
     std::size_t kept = plan.firstMade;
-    for (std::size_t i = plan.firstMade; i < plan.componentCount; ++i) {
+    for (std::size_t i = plan.firstMade; i < count; ++i) {
         const std::string_view folder = name(components[i]);
-        if (folder == "." || (folder == ".." && kept == plan.firstMade && !plan.root.empty())) continue;
-        if (folder == ".." && kept > plan.firstMade && name(components[kept - 1]) != "..") {
-            --kept;
+        if (folder == ".." && kept == plan.firstMade && !plan.root.empty()) {
+            if (!device) continue;
+            dotsLast = false;
+            break;
+        }
+        if (folder == "." || (folder == ".." && kept > plan.firstMade && name(components[kept - 1]) != "..")) {
+            kept -= folder == "." ? 0 : 1;
             continue;
         }
         components[kept++] = components[i];
     }
-    plan.componentCount = kept;
+    plan.componentCount = dotsLast && kept > plan.firstMade ? kept - 1 : kept;
 }
 
 std::size_t ComposeFolderPrefix(std::string_view path, const FolderPlan& plan,

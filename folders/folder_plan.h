@@ -31,8 +31,10 @@ constexpr std::size_t FolderPrefixCapacity(std::size_t pathLength) { return path
 FolderPlan PlanOutputFolders(std::string_view path, unsigned codePage, FolderComponent* components);
 
 // For a system that resolves dots by their text: drops from the plan each "." and each folder
-// that a later ".." cancels, with that ".."; a ".." at the root goes too, and one that climbs
-// out of a relative path's first folder stays.
+// that a later ".." cancels, with that "..", a last "." or ".." after the folders included (the
+// folder left last is then the output itself); a ".." at the root goes too, at a \\.\ path's
+// drive or device it ends the folders to make, and one that climbs out of a relative path's first
+// folder stays. \\?\ and \??\ paths keep their parts.
 void DropCancelledFolders(std::string_view path, FolderPlan& plan, FolderComponent* components);
 
 // Writes the prefix that names folder `index` of the plan, zero-terminated, into `prefix`

@@ -62,6 +62,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::memcpy(previous, prefix, length + 1);
             previousLength = length;
         }
+        // Dropping what ".." cancels keeps to the same room, in the path's order.
+        FolderPlan dropped = plan;
+        DropCancelledFolders(path, dropped, components);
+        if (dropped.componentCount > plan.componentCount) std::abort();
+        for (std::size_t i = dropped.firstMade; i < dropped.componentCount; ++i) {
+            if (i > dropped.firstMade && components[i].offset <= components[i - 1].offset) std::abort();
+            ComposeFolderPrefix(path, dropped, components, i, prefix);
+        }
         std::free(previous);
         std::free(prefix);
         std::free(components);

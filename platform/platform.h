@@ -50,8 +50,8 @@ void PlatformFree(void* block);
 std::FILE* PlatformOpenStream(const char* path, const char* mode);
 // Moves a stream to an absolute 64-bit offset; false on failure.
 bool PlatformSeekStream(std::FILE* stream, std::int64_t offset);
-// The length of an existing file, opened for reading only with sharing allowed; -1 when
-// it cannot be taken (missing, a folder, not readable).
+// The length of an existing file, opened for reading only with sharing allowed (a block
+// device's taken at its end); -1 when it cannot be taken (missing, a folder, not readable).
 std::int64_t PlatformQueryFileLength(const char* path);
 // True when the path names what gives its bytes only in order, never at set offsets: a pipe, a
 // socket, a terminal, a serial port or another device that cannot seek. Learnt without
@@ -61,6 +61,30 @@ bool PlatformIsUnseekable(const char* path);
 // True when both paths name one existing file, however each is spelled: compares the
 // file's identity (device and inode; volume serial number and file index), never text.
 bool PlatformSameFile(const char* pathA, const char* pathB);
+// What an open stream is: its file's identity, as PlatformSameFile compares it, so that a later
+// open of the same path can tell whether it met the same file; not `known` where the system
+// gives none (a Windows device). Asks the open stream, never the path.
+struct PlatformFileIdentity {
+    std::uint64_t device = 0;  // device; volume serial number
+    std::uint64_t number = 0;  // inode; file index
+    bool known = false;
+};
+PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream);
+inline bool PlatformSameIdentity(const PlatformFileIdentity& a, const PlatformFileIdentity& b) {
+    return a.known == b.known && a.device == b.device && a.number == b.number;
+}
+// The length of what an open stream reads, from the system (a block device's taken at its end),
+// or -1. Some files' length is not their content: /proc's read 0 and give bytes.
+std::int64_t PlatformStreamLength(std::FILE* stream);
+// True when the path names what cannot take a file written in pieces, each opened anew and
+// appended: POSIX a FIFO or a socket (each open a new reader's stream), a block device (no end
+// to append at), by its type, unopened; Windows a device or a pipe by the path's form, and a
+// device name but the bare null device (NUL, \\.\NUL). Character devices (/dev/null, a
+// terminal) take them.
+bool PlatformCannotTakePieces(const char* path);
+// True when the path names the regular file standard output or standard error writes to: the
+// program's own texts would be written over it.
+bool PlatformIsOwnOutput(const char* path);
 
 // ---- Locks between runs
 

@@ -183,8 +183,10 @@ std::int64_t PlatformQueryFileLength(const char* path) {
     if (fd < 0) return -1;
     struct stat info;
     const bool ok = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
+    // A block device's size reads 0: its length is where it ends.
+    const std::int64_t length = !ok ? -1 : S_ISBLK(info.st_mode) ? lseek(fd, 0, SEEK_END) : info.st_size;
     close(fd);
-    return ok ? static_cast<std::int64_t>(info.st_size) : -1;
+    return length;
 }
 
 bool PlatformIsUnseekable(const char* path) {
@@ -211,6 +213,40 @@ bool PlatformSameFile(const char* pathA, const char* pathB) {
     if (!nativeA || !nativeB) return false;
     if (stat(nativeA.get(), &a) != 0 || stat(nativeB.get(), &b) != 0) return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream) {
+    struct stat info;
+    if (fstat(fileno(stream), &info) != 0) return {};
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true};
+}
+
+std::int64_t PlatformStreamLength(std::FILE* stream) {
+    const int fd = fileno(stream);
+    struct stat info;
+    if (fstat(fd, &info) != 0) return -1;
+    if (!S_ISBLK(info.st_mode)) return info.st_size;
+    const off_t at = lseek(fd, 0, SEEK_CUR);
+    const off_t end = lseek(fd, 0, SEEK_END);
+    return at >= 0 && lseek(fd, at, SEEK_SET) == at ? end : -1;
+}
+
+bool PlatformCannotTakePieces(const char* path) {
+    const NativePath native = ToNativePath(path);
+    struct stat info;
+    return native && stat(native.get(), &info) == 0 &&
+           (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) || S_ISBLK(info.st_mode));
+}
+
+bool PlatformIsOwnOutput(const char* path) {
+    const NativePath native = ToNativePath(path);
+    struct stat file;
+    if (!native || stat(native.get(), &file) != 0 || !S_ISREG(file.st_mode)) return false;
+    for (const int stream : {STDOUT_FILENO, STDERR_FILENO}) {
+        struct stat info;
+        if (fstat(stream, &info) == 0 && info.st_dev == file.st_dev && info.st_ino == file.st_ino) return true;
+    }
+    return false;
 }
 
 PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLockHandle* handle) {

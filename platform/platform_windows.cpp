@@ -9,6 +9,7 @@
 #include <share.h>
 #include <stdio.h>
 
+#include <initializer_list>
 #include <iterator>
 
 #include "platform/windows_paths.h"
@@ -97,6 +98,36 @@ bool PlatformSameFile(const char* pathA, const char* pathB) {
     }
     return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &info)) return {};
+    return {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
+            true};
+}
+
+std::int64_t PlatformStreamLength(std::FILE* stream) { return _filelengthi64(_fileno(stream)); }
+
+bool PlatformCannotTakePieces(const char* path) { return WindowsOutputIsDevice(path, PlatformAnsiCodePage()); }
+
+bool PlatformIsOwnOutput(const char* path) {
+    BY_HANDLE_FILE_INFORMATION file{};
+    HANDLE opened = OpenForQuery(path, 0);
+    if (opened == INVALID_HANDLE_VALUE) return false;
+    const bool disk = GetFileType(opened) == FILE_TYPE_DISK && GetFileInformationByHandle(opened, &file);
+    CloseHandle(opened);
+    for (const DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        HANDLE own = GetStdHandle(stream);
+        if (disk && own != INVALID_HANDLE_VALUE && own != nullptr && GetFileType(own) == FILE_TYPE_DISK &&
+            GetFileInformationByHandle(own, &info) && info.dwVolumeSerialNumber == file.dwVolumeSerialNumber &&
+            info.nFileIndexHigh == file.nFileIndexHigh && info.nFileIndexLow == file.nFileIndexLow) {
+            return true;
+        }
+    }
+    return false;
 }
 
 PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLockHandle* handle) {
@@ -193,6 +224,17 @@ long PlatformReadConsoleLine(std::FILE* stream, const char*, char* line, std::si
     }
     if (tooLong) return CONSOLE_LINE_REFUSED;
     if (count == 0) return 0;
+    // A control character before the line's own end (Ctrl+J, a pasted LF the console kept inside
+    // the line) would split it: refused whole, so that no part answers the next prompt. Tab is a
+    // blank; Ctrl+Z keeps its meaning.
+    DWORD end = count;
+    while (end > 0 && (wide[end - 1] == L'\n' || wide[end - 1] == L'\r')) --end;
+    for (DWORD i = 0; i < end; ++i) {
+        if ((wide[i] < 0x20 && wide[i] != L'\t' && wide[i] != 0x1A) || (wide[i] >= 0x7F && wide[i] <= 0x9F)) {
+            MoreLinesPasted(console);  // what waits behind it goes too
+            return CONSOLE_LINE_REFUSED;
+        }
+    }
     if (MoreLinesPasted(console)) {
         DWORD mode = 0;
         DWORD written = 0;

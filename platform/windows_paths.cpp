@@ -35,9 +35,10 @@ std::string LoweredPath(const char* path, unsigned codePage, std::size_t* lastPa
     return lowered;
 }
 
-// A name Windows reads as a device: what stands before the first dot or colon, blanks after it
-// dropped, with the trailing dots and blanks of the whole part gone first.
-bool IsDeviceName(std::string name) {
+// A name Windows reads as a device (with `nul`, the null device too): what stands before the
+// first dot or colon, blanks after it dropped, with the trailing dots and blanks of the whole part
+// gone first.
+bool IsDeviceName(std::string name, unsigned codePage, bool nul = false) {
     while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
     name.erase(std::min(name.find_first_of(".:"), name.size()));
     while (!name.empty() && name.back() == ' ') name.pop_back();
@@ -45,8 +46,12 @@ bool IsDeviceName(std::string name) {
     for (const char* device : kNames) {
         if (name == device) return true;
     }
-    return name.size() == 4 && (name.compare(0, 3, "com") == 0 || name.compare(0, 3, "lpt") == 0) &&
-           name[3] >= '1' && name[3] <= '9';
+    if (name.compare(0, 3, "com") != 0 && name.compare(0, 3, "lpt") != 0) return nul && name == "nul";
+    // The digits, and the superscripts 1, 2 and 3 in the code pages that hold them.
+    const std::string number = name.substr(3);
+    const bool superscript = (codePage == 1252 && (number == "\xB9" || number == "\xB2" || number == "\xB3")) ||
+                             (codePage == 65001 && (number == "\xC2\xB9" || number == "\xC2\xB2" || number == "\xC2\xB3"));
+    return superscript || (number.size() == 1 && number[0] >= '1' && number[0] <= '9');
 }
 
 }  // namespace
@@ -57,7 +62,7 @@ bool OpensWindowsDevice(const char* path, unsigned codePage) {
     const std::string lowered = LoweredPath(path, codePage, &lastPartAt, &dotDot);
     // A drive in front is no part of the name: "C:con" is the console too.
     const bool drivePrefix = lastPartAt == 0 && lowered.size() >= 2 && IsLetter(lowered[0]) && lowered[1] == ':';
-    if (IsDeviceName(lowered.substr(drivePrefix ? 2 : lastPartAt))) return true;
+    if (IsDeviceName(lowered.substr(drivePrefix ? 2 : lastPartAt), codePage)) return true;
     std::size_t server = std::string::npos;  // where a network path's server name begins
     if (lowered.compare(0, 4, "\\\\.\\") == 0 || lowered.compare(0, 4, "\\\\?\\") == 0 ||
         lowered.compare(0, 4, "\\??\\") == 0) {
@@ -70,4 +75,13 @@ bool OpensWindowsDevice(const char* path, unsigned codePage) {
     // \\server\pipe\name: that server's named pipe.
     const std::size_t share = server == std::string::npos ? server : lowered.find('\\', server);
     return share != std::string::npos && lowered.compare(share, 6, "\\pipe\\") == 0;
+}
+
+bool WindowsOutputIsDevice(const char* path, unsigned codePage) {
+    std::size_t lastPartAt = 0;
+    bool dotDot = false;
+    const std::string lowered = LoweredPath(path, codePage, &lastPartAt, &dotDot);
+    if (lowered == "nul" || lowered == "\\\\.\\nul") return false;
+    const bool drivePrefix = lastPartAt == 0 && lowered.size() >= 2 && IsLetter(lowered[0]) && lowered[1] == ':';
+    return OpensWindowsDevice(path, codePage) || IsDeviceName(lowered.substr(drivePrefix ? 2 : lastPartAt), codePage, true);
 }

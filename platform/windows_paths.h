@@ -11,6 +11,12 @@
 //   GLOBALROOT, a volume, a device;
 // - a network path whose share is "pipe": a named pipe on that server;
 // - a last part that Windows before 11 reads as a device, in any case, with an extension,
-//   trailing dots or blanks: CON, CONIN$, CONOUT$, AUX, PRN, COM1-COM9, LPT1-LPT9. NUL is no
+//   trailing dots or blanks: CON, CONIN$, CONOUT$, AUX, PRN, COM1-COM9, LPT1-LPT9, and COM and
+//   LPT with a superscript 1, 2 or 3 where the code page holds them (1252, UTF-8). NUL is no
 //   such name: it reads as an empty file and takes any write.
 bool OpensWindowsDevice(const char* path, unsigned codePage);
+
+// True when Windows would write `path` to a device or a pipe rather than a file: what
+// OpensWindowsDevice says, and the null device under any name but its bare one (NUL, \\.\NUL,
+// any case): nul.wav or T:\o\nul, where a file was meant.
+bool WindowsOutputIsDevice(const char* path, unsigned codePage);

@@ -2,7 +2,9 @@
 // Makes one platform service fail while a guard lives, and records the paths the service was
 // given: the one shape of fault injection in the tests. Guards of different services nest.
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -15,6 +17,12 @@ public:
         : service_(service), nth_(nth), everyAfter_(everyAfter), outer_(innermost_) {
         innermost_ = this;
         PlatformSetFaultHook(Hook);
+    }
+    // Runs `act` at the `nth` call instead, as another program would just then (a file deleted
+    // or renamed), and lets every call through.
+    InjectedFault(PlatformService service, long nth, std::function<void()> act)
+        : InjectedFault(service, nth) {
+        act_ = std::move(act);
     }
     ~InjectedFault() {
         innermost_ = outer_;
@@ -33,6 +41,10 @@ private:
         if (fault == nullptr) return true;
         fault->paths_.push_back(path != nullptr ? path : "");
         const long call = static_cast<long>(fault->paths_.size());
+        if (fault->act_) {
+            if (call == fault->nth_) fault->act_();
+            return true;
+        }
         return fault->nth_ == 0 || call < fault->nth_ || (call > fault->nth_ && !fault->everyAfter_);
     }
 
@@ -41,5 +53,6 @@ private:
     long nth_;
     bool everyAfter_;
     InjectedFault* outer_;
+    std::function<void()> act_;
     std::vector<std::string> paths_;
 };

@@ -3,13 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
 #if defined(__linux__)
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #endif
 
 #include "convert/range_copier.h"
@@ -174,33 +180,100 @@ TEST(ConvertPcmDataToWav, EachRefusedOpenIsAFailure) {
     ADD_FAILURE() << "the conversion never ended without a refused open";
 }
 
+// Another program deletes the output, or renames another file over the input or the output,
+// just before each open in turn, as between two pieces: a run that ends in 21 wrote the WAV file
+// of the input whole; a later piece that meets another file than the first ends the run, 28 for
+// the input, 31 for the output.
+TEST(ConvertPcmDataToWav, EachPieceMeetsTheFileTheFirstMet) {
+    for (int swap = 0; swap < 3; ++swap) {
+        int failures = 0;
+        for (long nth = 1;; ++nth) {
+            ScratchFolder folder;
+            const std::string in = folder.Path("in.pcm"), out = folder.Path("out.wav"), other = folder.Path("other");
+            WriteFileBytes(in, PatternBytes(3000));
+            WriteFileBytes(other, "JUNK" + PatternBytes(500));
+            InjectedFault swapped(SERVICE_OPEN, nth, [&] {
+                std::error_code ignored;
+                if (swap == 0) fs::remove(out, ignored);
+                if (swap > 0) fs::rename(other, swap == 1 ? in : out, ignored);
+            });
+            const std::string result = ConvertPcmDataToWav(in.c_str(), out.c_str());
+            if (result == texts::TEXT_RESULT_DONE) {
+                // Of the input as it was, or of the other one, whole.
+                const Bytes wav = ReadFileBytes(out);
+                bool whole = false;
+                for (const Bytes& pcm : {PatternBytes(3000), "JUNK" + PatternBytes(500)}) {
+                    whole = whole || wav == "RIFF" + pcm.substr(4, 4) + "WAVEfmt \x10" + pcm.substr(9, 19) + "data" +
+                                               wav.substr(40, 4) + pcm.substr(28);
+                }
+                EXPECT_TRUE(whole) << "swap " << swap << " at open " << nth;
+            } else {
+                ++failures;
+                EXPECT_EQ(result, swap == 1 ? texts::TEXT_RESULT_READ_FAILED : texts::TEXT_RESULT_WRITE_FAILED)
+                    << "swap " << swap << " at open " << nth;
+            }
+            if (swapped.Paths().size() < static_cast<std::size_t>(nth)) break;
+        }
+        EXPECT_GT(failures, 0) << "swap " << swap;
+    }
+}
+
 #if defined(__linux__)
-// Files whose length is not their content, as inputs that change while they are copied: a
-// read that reports an error, a length that says more than the file holds (it shrank), and
-// one that says less (it grew: only the bytes the length counts are copied); a device that
-// seeks, of length 0, converts its header as a file does.
-TEST(ConvertPcmDataToWav, InputsWhoseLengthIsNotTheirContent) {
+// A 1 MiB loop device on `file`, where root can make one; "" elsewhere. losetup -d ends it.
+std::string LoopDevice(const std::string& file) {
+    WriteFileBytes(file, PatternBytes(1 << 20));
+    std::string loop(64, '\0');
+    std::FILE* made = popen(("losetup -f --show " + file + " 2>/dev/null").c_str(), "r");
+    loop.resize(made != nullptr && std::fgets(&loop[0], 64, made) != nullptr ? std::strcspn(loop.c_str(), "\n") : 0);
+    if (made != nullptr) pclose(made);
+    return loop;
+}
+
+// Inputs whose length is not their content give 28 before an existing output is touched: a read
+// that fails, files that say less or more than they give (/proc, /sys, /dev/zero's 0); /dev/null
+// says 0 and gives nothing, and converts its header; a block device converts whole, its length
+// taken at its end. As outputs, what cannot take pieces gives 31 unopened: a FIFO, a socket, a
+// block device; /dev/null takes them.
+TEST(ConvertPcmDataToWav, DevicesAndFilesWhoseLengthIsNotTheirContent) {
+    ScratchFolder folder;
+    const std::string loop = LoopDevice(folder.Path("disk")), in = folder.Path("in.pcm");
+    WriteFileBytes(in, PatternBytes(300));
+    mkfifo(folder.Path("fifo").c_str(), 0666);
+    sockaddr_un address{AF_UNIX, {}};
+    folder.Path("socket").copy(address.sun_path, sizeof address.sun_path - 1);
+    const int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address);
     const struct {
-        const char* input;
+        std::string input;
+        std::string output;
         const char* result;
+        std::size_t written;  // 0: the output as it was
     } cases[] = {
-        {"/proc/self/mem", texts::TEXT_RESULT_READ_FAILED},
-        {"/sys/devices/system/cpu/online", texts::TEXT_RESULT_READ_FAILED},
-        {"/proc/self/status", texts::TEXT_RESULT_DONE},
-        {"/dev/zero", texts::TEXT_RESULT_DONE},
+        {"/proc/self/mem", "out.wav", texts::TEXT_RESULT_READ_FAILED, 0}, {"/proc/self/status", "out.wav", texts::TEXT_RESULT_READ_FAILED, 0},
+        {"/sys/devices/system/cpu/online", "out.wav", texts::TEXT_RESULT_READ_FAILED, 0}, {"/dev/zero", "out.wav", texts::TEXT_RESULT_READ_FAILED, 0},
+        {"/dev/null", "out.wav", texts::TEXT_RESULT_DONE, 44}, {loop, "out.wav", texts::TEXT_RESULT_DONE, (1 << 20) + 16},
+        {in, folder.Path("fifo"), texts::TEXT_RESULT_WRITE_FAILED, 0}, {in, folder.Path("socket"), texts::TEXT_RESULT_WRITE_FAILED, 0},
+        {in, loop, texts::TEXT_RESULT_WRITE_FAILED, 0}, {in, "/dev/null", texts::TEXT_RESULT_DONE, 0},
     };
     std::string missing;
     for (const auto& c : cases) {
-        if (!PathExists(c.input)) {
-            missing += std::string(" ") + c.input;
+        if (c.input.empty() || c.output.empty() || !PathExists(c.input)) {
+            missing += " " + (c.input.empty() || c.output.empty() ? std::string("a loop device") : c.input);
             continue;
         }
-        ScratchFolder folder;
-        EXPECT_STREQ(ConvertPcmDataToWav(c.input, folder.Path("out.wav").c_str()), c.result) << c.input;
-        if (c.result == texts::TEXT_RESULT_DONE) {
-            EXPECT_EQ(ReadFileBytes(folder.Path("out.wav")).size(), 44u) << c.input;
+        const std::string out = c.output == "out.wav" ? folder.Path("out.wav") : c.output;
+        if (c.output == "out.wav") WriteFileBytes(out, "keep");
+        InjectedFault opens(SERVICE_OPEN, 0);
+        EXPECT_STREQ(ConvertPcmDataToWav(c.input.c_str(), out.c_str()), c.result) << c.input << " " << out;
+        if (c.output == "out.wav") {
+            const Bytes got = ReadFileBytes(out);
+            EXPECT_TRUE(c.written == 0 ? got == "keep" : got.size() == c.written) << c.input;
+        } else if (c.result != texts::TEXT_RESULT_DONE) {
+            EXPECT_EQ(std::count(opens.Paths().begin(), opens.Paths().end(), out), 0) << out << " opened";
         }
     }
+    close(listening);
+    if (!loop.empty()) std::system(("losetup -d " + loop).c_str());
     if (!missing.empty()) GTEST_SKIP() << "missing here:" << missing;
 }
 

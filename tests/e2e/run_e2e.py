@@ -23,7 +23,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from cases import CASES  # noqa: E402
-from files import DIR, FIFO, GONE, Skip  # noqa: E402
+from files import DIR, GONE, Skip  # noqa: E402
 
 # The banner names the version of project() in CMakeLists.txt.
 VERSION = re.search(r"project\(pcmconv VERSION (\d+\.\d+)", open(os.path.join(
@@ -291,6 +291,8 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
                 fcntl.ioctl(fd, termios.TIOCSWINSZ, struct.pack("HHHH", 24, int(word[1:]), 0, 0))
             elif word[:1] == b"s" and os.tcgetpgrp(fd) > 0:  # 0 once the program has ended
                 os.killpg(os.tcgetpgrp(fd), int(word[1:]))
+            elif word == b"lf":  # Ctrl+J, where a "\n" of keys is Enter
+                os.write(fd, b"\n")
             elif word in (b"fg", b"kill", b"bgkill"):
                 pasting = paste_mode_on(got.screen)
                 if word != b"bgkill":
@@ -331,8 +333,6 @@ def run_case(t, case, locale, folder):
         os.makedirs(os.path.dirname(path), exist_ok=True)
         if content == DIR:
             os.makedirs(path, exist_ok=True)
-        elif content == FIFO:
-            os.mkfifo(path)
         elif isinstance(content, bytes):
             with open(path, "wb") as f:
                 f.write(content)

@@ -48,6 +48,13 @@ TEST(PrepareOutputFolders, AsksForEachFolderOutermostFirst) {
         {"..\\..\\b\\o.wav", 932, {"..\\", "..\\..\\", "..\\..\\b\\"}},
         {"\\..\\x\\.\\o.wav", 932, byText({"\\x\\"}, {"\\..\\", "\\..\\x\\", "\\..\\x\\.\\"})},
         {"\\\\s\\t\\..\\u\\o.wav", 932, byText({"\\\\s\\t\\u\\"}, {"\\\\s\\t\\..\\", "\\\\s\\t\\..\\u\\"})},
+        // A last ".." or "." too, the output then being the folder left last; a \\.\ path's ".."
+        // over its drive; \\?\ paths as they are.
+        {"T:\\j\\junk\\x.wav\\..", 932, byText({"T:\\j\\"}, {"T:\\j\\", "T:\\j\\junk\\", "T:\\j\\junk\\x.wav\\"})},
+        {"T:\\j\\junk\\.", 932, byText({"T:\\j\\"}, {"T:\\j\\", "T:\\j\\junk\\"})},
+        {"\\\\.\\T:\\..\\g\\x.wav", 932, byText({}, {"\\\\.\\T:\\..\\", "\\\\.\\T:\\..\\g\\"})},
+        {"\\\\.\\T:\\a\\..\\g\\x.wav", 932, byText({"\\\\.\\T:\\g\\"}, {"\\\\.\\T:\\a\\", "\\\\.\\T:\\a\\..\\", "\\\\.\\T:\\a\\..\\g\\"})},
+        {"\\\\?\\T:\\a\\..\\x.wav", 932, {"\\\\?\\T:\\a\\", "\\\\?\\T:\\a\\..\\"}},
         {"out.wav", 932, {}},
         {"C:out.wav", 932, {}},
         {"C:\\out.wav", 932, {}},

@@ -28,6 +28,18 @@ TEST(OpensWindowsDevice, ByThePathsFormAlone) {
     };
     for (const auto& c : cases) EXPECT_EQ(OpensWindowsDevice(c.path, 932), c.device) << c.path;
     EXPECT_TRUE(OpensWindowsDevice("C:\\\x95\x5C" "con", 1252));
+    // COM and LPT with a superscript digit, where the code page holds one; 0xB9 is a katakana in 932.
+    EXPECT_TRUE(OpensWindowsDevice("T:\\COM\xB9.pcm", 1252));
+    EXPECT_TRUE(OpensWindowsDevice("lpt\xC2\xB3", 65001));
+    EXPECT_FALSE(OpensWindowsDevice("com\xB9", 932));
+}
+
+// As an output the null device counts too, but for its bare name, which takes any write.
+TEST(WindowsOutputIsDevice, TheNullDeviceUnderItsBareNameAlone) {
+    const std::pair<const char*, bool> cases[] = {
+        {"NUL", false}, {"\\\\.\\nul", false}, {"T:\\o\\out.wav", false}, {"nul.wav", true},
+        {"T:\\o\\NUL", true}, {"T:\\o\\nul.wav", true}, {"com1.wav", true}, {"\\\\.\\pipe\\np", true}};
+    for (const auto& [path, device] : cases) EXPECT_EQ(WindowsOutputIsDevice(path, 932), device) << path;
 }
 
 }  // namespace
