@@ -33,10 +33,10 @@ bool WriteHeaderPiece(const char* outputPath, const char* mode, const void* byte
                       std::size_t length) {
     StreamHandle output(PlatformOpenStream(outputPath, mode));
     if (!output) return false;
-    const PlatformFileIdentity met = PlatformStreamIdentity(output.get());
-    if (std::strcmp(mode, "w+b") == 0) g_pieceFiles.destination = met;
-    if (!PlatformSameIdentity(met, g_pieceFiles.destination)) return false;
+    if (std::strcmp(mode, "w+b") == 0) g_pieceFiles.destination = PlatformStreamIdentity(output.get());
+    if (!MeetsDestination(output.get(), g_pieceFiles)) return false;
     const bool written = std::fwrite(bytes, 1, length, output.get()) == length;
+    g_pieceFiles.destinationLength += static_cast<std::int64_t>(length);
     return CloseWrittenStream(std::move(output)) && written;
 }
 
@@ -76,7 +76,9 @@ const unsigned char* DataChunkLength() {
 // missing bytes are zeros by design, but not in the samples.
 const char* AppendInputRange(const char* inputPath, const char* outputPath, std::int64_t start,
                              std::int64_t end, bool wholeSourceNeeded) {
-    switch (CopyFileRange(start, end, inputPath, outputPath, COPY_RANGE_APPEND, &g_pieceFiles)) {
+    const int copied = CopyFileRange(start, end, inputPath, outputPath, COPY_RANGE_APPEND, &g_pieceFiles);
+    g_pieceFiles.destinationLength += end > start ? end - start : 0;
+    switch (copied) {
         case COPY_RANGE_DONE:
             return nullptr;
         case COPY_RANGE_SOURCE_ENDED:

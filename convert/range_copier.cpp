@@ -21,6 +21,12 @@ int ReadBlock(std::FILE* source, std::int64_t offset, unsigned char* block, std:
 
 }  // namespace
 
+bool MeetsDestination(std::FILE* destination, const PieceFiles& expected) {
+    const PlatformFileIdentity met = PlatformStreamIdentity(destination);
+    return PlatformSameIdentity(met, expected.destination) &&
+           (!met.regular || PlatformStreamLength(destination) == expected.destinationLength);
+}
+
 int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
                   const char* destinationPath, unsigned flags, const PieceFiles* expected) {
     WorkingMemory<unsigned char> block(
@@ -37,9 +43,7 @@ int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
     if (expected != nullptr && !PlatformSameIdentity(PlatformStreamIdentity(source.get()), expected->source)) {
         return COPY_RANGE_SOURCE_CHANGED;
     }
-    if (expected != nullptr && !PlatformSameIdentity(PlatformStreamIdentity(destination.get()), expected->destination)) {
-        return COPY_RANGE_DESTINATION_CHANGED;
-    }
+    if (expected != nullptr && !MeetsDestination(destination.get(), *expected)) return COPY_RANGE_DESTINATION_CHANGED;
 
     int outcome = COPY_RANGE_DONE;
     std::int64_t done = 0;

@@ -25,11 +25,17 @@ inline constexpr int COPY_RANGE_SOURCE_CHANGED = -5;       // not the source exp
 inline constexpr int COPY_RANGE_DESTINATION_CHANGED = -6;  // not the destination expected: nothing written
 inline constexpr int COPY_RANGE_NO_BUFFER = -50;      // no block buffer; nothing was opened
 
-// The files that pieces written by name must meet: what their first opens met.
+// The files that pieces written by name must meet: what their first opens met, and the length
+// the pieces so far gave a destination that is a file. A file deleted between pieces may leave its
+// number to the one the next piece creates; that one is empty.
 struct PieceFiles {
     PlatformFileIdentity source;
     PlatformFileIdentity destination;
+    std::int64_t destinationLength = 0;
 };
+
+// True when an open destination is the one `expected` names, as long as the pieces so far left it.
+bool MeetsDestination(std::FILE* destination, const PieceFiles& expected);
 
 // Copies the source's bytes [start, end) onto the destination as `flags` says, in blocks
 // of COPY_BLOCK_SIZE, each read from its absolute offset. A range whose end lies before its

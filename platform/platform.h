@@ -68,10 +68,11 @@ struct PlatformFileIdentity {
     std::uint64_t device = 0;  // device; volume serial number
     std::uint64_t number = 0;  // inode; file index
     bool known = false;
+    bool regular = false;  // a file on a disk, whose length is its content (not a device)
 };
 PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream);
 inline bool PlatformSameIdentity(const PlatformFileIdentity& a, const PlatformFileIdentity& b) {
-    return a.known == b.known && a.device == b.device && a.number == b.number;
+    return a.known == b.known && a.device == b.device && a.number == b.number && a.regular == b.regular;
 }
 // The length of what an open stream reads, from the system (a block device's taken at its end),
 // or -1. Some files' length is not their content: /proc's read 0 and give bytes.

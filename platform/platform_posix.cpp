@@ -218,7 +218,8 @@ bool PlatformSameFile(const char* pathA, const char* pathB) {
 PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream) {
     struct stat info;
     if (fstat(fileno(stream), &info) != 0) return {};
-    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true};
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true,
+            S_ISREG(info.st_mode)};
 }
 
 std::int64_t PlatformStreamLength(std::FILE* stream) {

@@ -105,7 +105,7 @@ PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream) {
     HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &info)) return {};
     return {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
-            true};
+            true, GetFileType(file) == FILE_TYPE_DISK};
 }
 
 std::int64_t PlatformStreamLength(std::FILE* stream) { return _filelengthi64(_fileno(stream)); }
@@ -133,9 +133,10 @@ bool PlatformIsOwnOutput(const char* path) {
 PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLockHandle* handle) {
     *handle = NO_LOCK;
     if (!PlatformGranted(SERVICE_LOCK, path)) return LOCK_NOT_NEEDED;
-    // Read access alone, and every sharing: the pieces, and a program that lets others only
-    // read, still open the file.
-    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    // Read access alone, and reading and writing shared: the pieces, and a program that lets
+    // others only read, still open the file. Deleting is not shared: while the run holds the file,
+    // no other program deletes it or renames another over it between two pieces.
+    const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
     HANDLE file = CreateFileA(path, GENERIC_READ, sharing, nullptr, exclusive ? OPEN_ALWAYS : OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return LOCK_NOT_NEEDED;
