@@ -229,7 +229,7 @@ CASES = [
          keys=("{d}\\in.pcm\n{d}\\out.wav\n", "{d}\\o.wav\n")),
     # A console line holding Ctrl+J before its end is refused whole: no part of it answers a prompt.
     Case("ttyctlj", "terminal, Ctrl+J inside a console line", None, {**IO, "out.wav": b"precious"}, NO_INPUT,
-         {"out.wav": b"precious", "o.wav": GONE}, on=WINE, keys=("{d}\\in.pcm" + CTRL_J + "{d}\\out.wav\n", "{d}\\o.wav\n")),
+         {"out.wav": b"precious", "o.wav": GONE}, on=WINE, console="utf-8", keys=("{d}\\in.pcm" + CTRL_J + "{d}\\out.wav\n", "{d}\\o.wav\n")),
     # An extra Enter pasted with the paths must not end the wait.
     Case("ttyown", "terminal, a console of its own says so and waits for Enter", None, {"表/ソ.pcm": PCM},
          DONE, {"ソ/表/表.wav": wav_file(PCM)}, on=WINE, console="own", waits=True,
