@@ -9,18 +9,20 @@
 #include "dialogue/line_reader.h"
 #include "dialogue/typed_path.h"
 #include "folders/output_folders.h"
+#include "line_editing/typed_lines.h"
 #include "platform/platform.h"
 #include "texts/console_texts.h"
 
 namespace {
 
-// Writes a prompt and reads the path typed after it. Where the platform edits typed lines,
-// the prompt's last line goes to its editor, which shows it again on every redraw.
+// Writes a prompt and reads the path typed after it. Where typed lines are edited, the prompt's
+// last line goes to the editor, which shows it again on every redraw; a console draws it again
+// under Tab's listing.
 template <std::size_t N>
 void AskForPath(bool console, bool editsLines, const char (&prompt)[N], char* path) {
     const char* lastLine = std::strrchr(prompt, '\n') + 1;
     WriteConsoleText(stdout, console, prompt, editsLines ? static_cast<std::size_t>(lastLine - prompt) : N);
-    ReadInputLine(path, editsLines ? lastLine : nullptr);
+    ReadInputLine(path, lastLine);
     InterpretTypedPath(path, PlatformTypedPathForms());
 }
 
@@ -30,12 +32,12 @@ int RunConsoleDialogue() {
     std::array<char, PATH_BUFFER_SIZE> inputPath{};
     std::array<char, PATH_BUFFER_SIZE> outputPath{};
     const bool console = PlatformIsConsole(stdout);
-    const bool editsLines = PlatformEditsConsoleLines();
+    const bool editsLines = EditsTypedLines();
 
     WriteConsoleText(stdout, console, texts::TEXT_BANNER);
     AskForPath(console, editsLines, texts::TEXT_PCM_DATA_PROMPT, inputPath.data());
     AskForPath(console, editsLines, texts::TEXT_OUTPUT_PROMPT, outputPath.data());
-    PlatformEndConsoleLines();
+    EndTypedLines();
 
     PrepareOutputFolders(outputPath.data());
     WriteConsoleText(stdout, console, texts::TEXT_CONVERTING);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "line_editing/typed_lines.h"
 #include "platform/platform.h"
 
 namespace {
@@ -14,12 +15,12 @@ int NextByte(LineInput& input);
 // and a LF that ends a refused line.
 int NextTypedByte(LineInput& input) {
     if (input.typedAt == input.typedLength) {
-        const long got = PlatformReadConsoleLine(input.stream, input.prompt, input.typed, sizeof input.typed);
-        if (got == CONSOLE_LINE_NONE) {
+        const long got = ReadTypedLine(input.stream, input.prompt, input.typed, sizeof input.typed);
+        if (got == TYPED_LINE_NONE) {
             input.bytesOnly = true;
             return NextByte(input);
         }
-        if (got == CONSOLE_LINE_REFUSED) {
+        if (got == TYPED_LINE_REFUSED) {
             input.lineRefused = true;
             return '\n';
         }
@@ -57,8 +58,8 @@ void DropRestOfTypedLine(LineInput& input) {
 
 bool ReadLineFrom(LineInput& input, char* path) {
     if (input.endedForGood) return false;
-    // Where the platform edits lines, each line asks its editor again, which writes the prompt
-    // itself even where it cannot edit that line.
+    // Each line asks for a typed line again: an editor that could not take the last one writes
+    // the prompt itself all the same.
     if (input.prompt != nullptr) input.bytesOnly = false;
     std::size_t stored = 0;
     std::size_t seen = 0;  // bytes of this line, stored or not

@@ -15,10 +15,10 @@ struct LineInput {
     std::FILE* stream;
     bool console;       // an interactive console: Ctrl+Z and end of input end one read only
     bool endedForGood;  // a file or pipe met 0x1A: every later read finds end of input
-    // A console that gives whole typed lines (PlatformReadConsoleLine): the line being read.
+    // A console that gives whole typed lines (ReadTypedLine): the line being read.
     bool bytesOnly = false;    // it does not: read the stream's bytes
     bool lineRefused = false;  // the typed line cannot be a path: refused like an overlong one
-    const char* prompt = nullptr;  // shown by a platform that edits lines, before the line
+    const char* prompt = nullptr;  // the prompt's last line, for ReadTypedLine
     std::size_t typedAt = 0;
     std::size_t typedLength = 0;
     char typed[TYPED_LINE_SIZE] = {};
@@ -33,5 +33,5 @@ struct LineInput {
 // Returns whether any byte was read.
 bool ReadLineFrom(LineInput& input, char* path);
 
-// ReadLineFrom on standard input; `prompt` as for PlatformReadConsoleLine.
+// ReadLineFrom on standard input; `prompt` as for ReadTypedLine.
 bool ReadInputLine(char* path, const char* prompt);

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/terminal_keys.h"
+#include "line_editing/terminal_keys.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace editor_keys;

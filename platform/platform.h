@@ -146,26 +146,9 @@ inline constexpr std::size_t CONSOLE_TEXT_SIZE = 512;
 // caller then writes.
 bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t length);
 
-// True where the platform edits typed lines itself: POSIX built with libedit, both standard
-// streams a terminal, a UTF-8 locale. The dialogue then leaves each prompt's last line to
-// PlatformReadConsoleLine, which shows it and keeps it on every redraw.
-bool PlatformEditsConsoleLines();
-
-// PlatformReadConsoleLine results besides a length.
-inline constexpr long CONSOLE_LINE_NONE = -1;     // no console line: read the stream's bytes
-inline constexpr long CONSOLE_LINE_REFUSED = -2;  // a character the code page lacks, or too long
-// Reads one typed line whole, its line end included: at a Windows console through its
-// Unicode interface, converted to the ANSI code page with no best-fit substitutes, and refused
-// with a beep where more lines of a paste wait behind it (flushed, as are a paste's closing
-// line breaks); where the platform edits lines, through its editor, after `prompt` (Shift_JIS;
-// nullptr elsewhere).
-// Returns its length in bytes (at most `capacity`; 0 for end of input typed on an empty
-// line), or one of the results above; CONSOLE_LINE_NONE where the stream is no such console,
-// or where the console call fails.
-long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, std::size_t capacity);
-// Releases what PlatformReadConsoleLine kept between lines (the editor, this run's answers),
-// once the last line is read.
-void PlatformEndConsoleLines();
+// The UTF-8 form of a console text given in its own form (Shift_JIS): its length in `out`, or -1
+// where it does not convert or fit. For texts a line editor shows itself.
+long PlatformUtf8FromConsoleText(const char* bytes, std::size_t length, char* out, std::size_t capacity);
 
 // How this system's terminals write typed paths.
 struct TypedPathForms {

@@ -19,7 +19,6 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include "platform/line_editor.h"
 
 namespace {
 
@@ -318,23 +317,9 @@ bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t 
     return true;
 }
 
-bool PlatformEditsConsoleLines() {
-    // The editor speaks UTF-8 only; other terminals keep their own line discipline.
-    return LINE_EDITOR_BUILT && PlatformAnsiCodePage() == 65001 && isatty(STDIN_FILENO) != 0 &&
-           isatty(STDOUT_FILENO) != 0;
+long PlatformUtf8FromConsoleText(const char* bytes, std::size_t length, char* out, std::size_t capacity) {
+    return Utf8FromCodePage932(bytes, length, out, capacity);
 }
-
-long PlatformReadConsoleLine(std::FILE* stream, const char* prompt, char* line, std::size_t capacity) {
-    // The dialogue gives a prompt only where PlatformEditsConsoleLines says so. Elsewhere the
-    // terminal's own line discipline gives typed bytes as they are: the caller reads them.
-    if (stream != stdin || prompt == nullptr) return CONSOLE_LINE_NONE;
-    char utf8[3 * CONSOLE_TEXT_SIZE];
-    const long length = Utf8FromCodePage932(prompt, std::strlen(prompt), utf8, sizeof utf8 - 1);
-    utf8[length < 0 ? 0 : length] = '\0';
-    return ReadEditedLine(utf8, line, capacity);
-}
-
-void PlatformEndConsoleLines() { EndLineEditor(); }
 
 TypedPathForms PlatformTypedPathForms() {
     const char* home = std::getenv("HOME");

@@ -30,23 +30,6 @@ HANDLE ConsoleOf(std::FILE* stream) {
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
 }
 
-// Key presses already waiting as a typed line ends come from a paste, since typing waits for
-// the line's echo: they are flushed, and true where they hold more than the paste's closing
-// line breaks, more lines of it. A key let go, focus and the mouse do not count.
-bool MoreLinesPasted(HANDLE console) {
-    INPUT_RECORD waiting[64];
-    DWORD count = 0;
-    if (!PeekConsoleInputW(console, waiting, static_cast<DWORD>(std::size(waiting)), &count)) return false;
-    bool breaks = false;
-    bool more = false;
-    for (DWORD i = 0; i < count; ++i) {
-        const KEY_EVENT_RECORD& key = waiting[i].Event.KeyEvent;
-        if (waiting[i].EventType == KEY_EVENT && key.bKeyDown) (key.wVirtualKeyCode == VK_RETURN ? breaks : more) = true;
-    }
-    if (breaks || more) FlushConsoleInputBuffer(console);
-    return more;
-}
-
 UINT g_statusOnClose = 0;
 
 // Closing the window (or Ctrl+C) while waiting ends the process with the dialogue's status.
@@ -199,61 +182,12 @@ bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t 
     return WriteConsoleW(console, wide, static_cast<DWORD>(count), &written, nullptr) != 0;
 }
 
-// The console edits typed lines itself, and the dialogue writes every prompt whole.
-bool PlatformEditsConsoleLines() { return false; }
-
-// No prompt here: only a platform that edits lines shows one (PlatformEditsConsoleLines).
-long PlatformReadConsoleLine(std::FILE* stream, const char*, char* line, std::size_t capacity) {
-    HANDLE console = ConsoleOf(stream);
-    if (console == nullptr) return CONSOLE_LINE_NONE;
-    // A line longer than the buffer is read to its end all the same, and refused.
-    wchar_t wide[1024];
-    DWORD count = 0;
-    bool tooLong = false;
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadConsoleW(console, wide + count, static_cast<DWORD>(std::size(wide)) - count, &got,
-                          nullptr)) {
-            return count == 0 && !tooLong ? CONSOLE_LINE_NONE : CONSOLE_LINE_REFUSED;
-        }
-        count += got;
-        if (got == 0 || wide[count - 1] == L'\n') break;
-        if (count == std::size(wide)) {
-            tooLong = true;
-            count = 0;
-        }
-    }
-    if (tooLong) return CONSOLE_LINE_REFUSED;
-    if (count == 0) return 0;
-    // A control character before the line's own end (Ctrl+J, a pasted LF the console kept inside
-    // the line) would split it: refused whole, so that no part answers the next prompt. Tab is a
-    // blank; Ctrl+Z keeps its meaning.
-    DWORD end = count;
-    while (end > 0 && (wide[end - 1] == L'\n' || wide[end - 1] == L'\r')) --end;
-    for (DWORD i = 0; i < end; ++i) {
-        if ((wide[i] < 0x20 && wide[i] != L'\t' && wide[i] != 0x1A) || (wide[i] >= 0x7F && wide[i] <= 0x9F)) {
-            MoreLinesPasted(console);  // what waits behind it goes too
-            return CONSOLE_LINE_REFUSED;
-        }
-    }
-    if (MoreLinesPasted(console)) {
-        DWORD mode = 0;
-        DWORD written = 0;
-        HANDLE screen = GetStdHandle(STD_OUTPUT_HANDLE);
-        if (GetConsoleMode(screen, &mode)) WriteConsoleW(screen, L"\a", 1, &written, nullptr);
-        return CONSOLE_LINE_REFUSED;
-    }
-    // No best-fit substitutes: a look-alike character could name another file.
-    const UINT codePage = GetACP();
-    BOOL substituted = FALSE;
-    const int length = WideCharToMultiByte(
-        codePage, codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, static_cast<int>(count), line,
-        static_cast<int>(capacity), nullptr, codePage == CP_UTF8 ? nullptr : &substituted);
-    return length <= 0 || substituted ? CONSOLE_LINE_REFUSED : length;
+long PlatformUtf8FromConsoleText(const char* bytes, std::size_t length, char* out, std::size_t capacity) {
+    wchar_t wide[CONSOLE_TEXT_SIZE];  // one UTF-16 unit at most for each byte
+    const int count = length > CONSOLE_TEXT_SIZE ? 0 : MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length), wide, static_cast<int>(std::size(wide)));
+    const int converted = count <= 0 ? 0 : WideCharToMultiByte(CP_UTF8, 0, wide, count, out, static_cast<int>(capacity), nullptr, nullptr);
+    return converted > 0 || length == 0 ? converted : -1;
 }
-
-// The console keeps nothing between lines for this program.
-void PlatformEndConsoleLines() {}
 
 // A Windows console pastes a dropped path in double quotes, ' is a letter of file names, and so
 // is "~".

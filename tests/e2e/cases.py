@@ -32,8 +32,9 @@ Case = namedtuple("Case", "id what typed before result after on locales end stre
 # held: (path, how) held by another program meanwhile. needs: "large" (only with --large) or
 # "editor" (only where the program was built with its line editor).
 # keys: typed at a pseudo-terminal instead, one entry per prompt ("\n" is Enter); console:
-# the Wine console to start in ("utf-8": one switched to code page 65001; "own": a console
-# of its own; Linux "nohup": hang-ups ignored from the start); waits: the program waits for Enter
+# the Wine console to start in ("utf-8": one switched to code page 65001; "xp": the same, the
+# program finding Windows XP's version; "own": a console of its own; Linux "nohup": hang-ups
+# ignored from the start); waits: the program waits for Enter
 # after its result. shows: texts and how often each is on the screen. Markers in keys act
 # between the bytes typed, after 0.3 s: STOP_FG and STOP_KILL are Ctrl+Z, then a shell's fg or
 # kill %1; BG_KILL (first) starts the run in the background, then kill %1 once it stops; PAUSE
@@ -46,7 +47,7 @@ LEFT, UP, ERASE, PASTE = "\x1b[D", "\x1b[A", "\x7f", "\x1b[200~%s\x1b[201~"
 STOP_FG, STOP_KILL, BG_KILL, PAUSE, WIDTH, SIGNAL = "\x1a<fg>", "\x1a<kill>", "\x1a<bgkill>", "\x1a<p>", "\x1a<w%d>", "\x1a<s%d>"
 CTRL_J = "\x1a<lf>"
 LONG = "d123456789/" * 8 + "f.wav"  # 103 characters
-QUESTION = "101 個の名前をすべて表示しますか? (y/n) "
+QUESTION = "101 個の名前をすべて表示しますか? (y/n)"  # a Windows console draws the blank after it as a move
 SMALL = pcm_file(bytes(100))  # every write waits in the C runtime's buffer until the close
 LARGE = SparsePcm(4 * 2**30 + 300001)
 
@@ -227,6 +228,19 @@ CASES = [
     Case("ttytwo", "terminal, two paths pasted at the first prompt", None, {**IO, "out.wav": b"precious"},
          NO_INPUT, {"out.wav": b"precious", "o.wav": GONE}, on=WINE, console="utf-8",
          keys=("{d}\\in.pcm\n{d}\\out.wav\n", "{d}\\o.wav\n")),
+    # Tab at a console: a folder, a Japanese name (code page 932) and "\\", letter case aside; a
+    # common prefix, then a Tab in the middle of the line, whose rest goes; past 100 names the
+    # question, "n" answering no; no match, then two lines pasted: refused. Under XP's version a
+    # Tab is a character of the line, as it always was.
+    Case("wtab", "terminal, Tab at a console", None, {"sp 表/in.pcm": PCM, "ab1.wav": b"x", "ab2.wav": b"y"}, DONE,
+         {"ab1.wav": wav_file(PCM), "ab2.wav": b"y"}, on=WINE, console="utf-8",
+         keys=("{d}\\SP\ti\t\n", "{d}\\A\t1zz" + LEFT * 2 + "\t\n")),
+    Case("wtablist", "terminal, Tab's question at a console, a paste after a Tab", None,
+         {**IO, **{f"n{i:03}": b"" for i in range(101)}}, WRITE_FAILED, {"x.wav": GONE, "y.wav": GONE}, on=WINE,
+         console="utf-8", shows={QUESTION: 1, "n100": 0},
+         keys=("{d}\\n\t" + PAUSE + "n" + PAUSE + ERASE + "in.pcm\n", "{d}\\o\t" + PAUSE + "{d}\\x.wav\n{d}\\y.wav\n")),
+    Case("wtabxp", "terminal, Tab under Windows XP's version", None, IO, NO_INPUT, on=WINE, console="xp",
+         keys=("{d}\\in\t\n", "{d}\\o.wav\n")),
     # A console line holding Ctrl+J before its end is refused whole: no part of it answers a prompt.
     Case("ttyctlj", "terminal, Ctrl+J inside a console line", None, {**IO, "out.wav": b"precious"}, NO_INPUT,
          {"out.wav": b"precious", "o.wav": GONE}, on=WINE, console="utf-8", keys=("{d}\\in.pcm" + CTRL_J + "{d}\\out.wav\n", "{d}\\o.wav\n")),

@@ -93,8 +93,11 @@ class Target:
 
     def command(self, as_user=False, console=None):
         command = [self.wine, self.program] if self.wine else [self.program]
-        if console == "utf-8":
-            command = [self.wine, "cmd", "/c", "chcp 65001 & Z:" + self.program.replace("/", "\\")]
+        if console in ("utf-8", "xp"):  # xp: a copy the prefix has Windows XP's version for
+            program = self.program if console == "utf-8" else os.path.join(self.root, "pcmconv_xp.exe")
+            if console == "xp":
+                shutil.copy(self.program, program)
+            command = [self.wine, "cmd", "/c", "chcp 65001 & Z:" + program.replace("/", "\\")]
         if console == "nohup":  # hang-ups ignored from the start
             command = ["/bin/sh", "-c", 'trap "" HUP; exec "$0"', self.program]
         if as_user and self.can_run_as_user():
@@ -196,6 +199,13 @@ def paste_mode_on(screen):
     return screen.rfind(PASTE_ON) > screen.rfind(PASTE_OFF)
 
 
+def prompts_shown(screen):
+    """How many of the two prompts are on the screen, each label counted once (Tab's listing writes
+    the label again): the first, and a label after the second prompt's own text."""
+    second = max(screen.rfind("出力ファイル名を名を".encode(encoding)) for encoding in ("utf-8", "cp932"))
+    return (b"PcmData--->" in screen) + (second >= 0 and b"PcmData--->" in screen[second:])
+
+
 def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders, background):
     """The child: a shell's job control, so that Ctrl+Z stops the program (its group not orphaned),
     started in the foreground or the background. At a stop it takes the terminal back, reports b"s"
@@ -280,8 +290,7 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
     for count, answer in enumerate(answers, 1):
         # The first prompt waits for the program's start too, slow for an emulated exe; a run in
         # the background stops before its label.
-        got.ok = background or read_until(lambda: got.screen.count(b"PcmData--->") >= count,
-                                          120 if count == 1 else 30) and got.ok
+        got.ok = background or read_until(lambda: prompts_shown(got.screen) >= count, 120 if count == 1 else 30) and got.ok
         if not got.ok and count == 1:
             break
         parts = re.split(rb"\x1a<(\w+)>", answer)  # text, a marker's word, text, ...

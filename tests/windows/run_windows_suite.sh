@@ -54,6 +54,9 @@ chmod 777 "$work/drive_t" "$work/drive_u"
 # set-up has finished. With Wine's 32-bit loader installed the prefix runs both kinds of exe.
 "$wine64" wineboot -i >/dev/null 2>&1
 "$wineserver" -w
+# A copy named pcmconv_xp.exe finds the version of Windows XP, which reads console lines as before.
+"$wine64" reg add 'HKCU\Software\Wine\AppDefaults\pcmconv_xp.exe' /v Version /d winxp /f >/dev/null 2>&1
+"$wineserver" -w
 # Each exe gets a drive of its own: T: for the 64-bit one, U: for the 32-bit one.
 for d in t u; do ln -s "$work/drive_$d" "$WINEPREFIX/dosdevices/$d:"; done
 "$wineserver" -f -p </dev/null >/dev/null 2>&1 &

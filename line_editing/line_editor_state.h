@@ -9,7 +9,7 @@
 #include <histedit.h>
 
 #include "platform/platform.h"
-#include "platform/terminal_keys.h"
+#include "line_editing/terminal_keys.h"
 
 // Everything the editor keeps between lines; the callbacks reach it through EL_CLIENTDATA.
 struct LineEditor {

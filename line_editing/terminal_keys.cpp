@@ -1,4 +1,4 @@
-#include "platform/terminal_keys.h"
+#include "line_editing/terminal_keys.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -14,7 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "platform/line_editor_state.h"
+#include "line_editing/line_editor_state.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The line editor of POSIX terminals, through libedit's own interface: no configuration file
 // is read and nothing goes to standard error.
 
-#include "platform/line_editor.h"
+#include "line_editing/line_editor.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,8 +14,9 @@
 #include <histedit.h>
 #include <sys/stat.h>
 
-#include "platform/line_editor_state.h"
-#include "platform/path_completion.h"
+#include "line_editing/line_editor_state.h"
+#include "line_editing/path_completion.h"
+#include "texts/console_texts.h"
 
 namespace {
 
@@ -60,23 +61,6 @@ unsigned char InsertPaste(EditLine* editor, int) {
 
 // ---- Tab
 
-std::vector<FolderEntry> ListFolder(const std::string& folder) {
-    std::vector<FolderEntry> entries;
-    DIR* listing = opendir(folder.c_str());
-    if (listing == nullptr) return entries;
-    while (const dirent* entry = readdir(listing)) {
-        bool isFolder = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-            // A link to a folder completes as a folder too.
-            struct stat info;
-            isFolder = stat((folder + entry->d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-        }
-        entries.push_back({entry->d_name, isFolder});
-    }
-    closedir(listing);
-    return entries;
-}
-
 // Past this many names, or a screenful, the listing asks first.
 constexpr std::size_t kNamesListedUnasked = 100;
 
@@ -110,7 +94,10 @@ void ListNames(EditLine* editor, const std::vector<std::string>& names) {
     std::fputc('\n', stdout);
     if (names.size() > kNamesListedUnasked || static_cast<int>(rows.size()) >= lines - 1) {
         LineEditor& state = *StateOf(editor);
-        state.question = std::to_string(names.size()) + " 個の名前をすべて表示しますか? (y/n) ";
+        char text[3 * sizeof texts::TEXT_LIST_QUESTION] = {};
+        const long length = PlatformUtf8FromConsoleText(texts::TEXT_LIST_QUESTION, sizeof texts::TEXT_LIST_QUESTION - 1,
+                                                        text, sizeof text - 1);
+        state.question = std::to_string(names.size()) + (length < 0 ? "" : text);
         std::fputs(state.question.c_str(), stdout);
         std::fflush(stdout);
         const bool yes = AnswersYes(state);
@@ -124,13 +111,14 @@ void ListNames(EditLine* editor, const std::vector<std::string>& names) {
 unsigned char CompleteTypedPath(EditLine* editor, int) {
     const LineInfo* line = el_line(editor);
     const std::string typed(line->buffer, static_cast<std::size_t>(line->cursor - line->buffer));
-    std::string folder = CompletionFolder(typed);
+    const CompletionRules rules = {'/', false, 65001};
+    std::string folder = CompletionFolder(typed, rules);
     // "~/" lists the home folder, as the program reads it.
     const char* home = std::getenv("HOME");
     if (folder.compare(0, 2, "~/") == 0 && home != nullptr && home[0] == '/') {
         folder = std::string(home) + folder.substr(1);
     }
-    const PathCompletion completion = CompletePath(typed, ListFolder(folder));
+    const PathCompletion completion = CompletePath(typed, ListFolder(folder), rules);
     if (!completion.insert.empty()) {
         return el_insertstr(editor, completion.insert.c_str()) == 0 ? CC_REFRESH : CC_REFRESH_BEEP;
     }
@@ -189,13 +177,30 @@ LineEditor* TheLineEditor() {
 
 }  // namespace
 
+std::vector<FolderEntry> ListFolder(const std::string& folder) {
+    std::vector<FolderEntry> entries;
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) return entries;
+    while (const dirent* entry = readdir(listing)) {
+        bool isFolder = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            // A link to a folder completes as a folder too.
+            struct stat info;
+            isFolder = stat((folder + entry->d_name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        }
+        entries.push_back({entry->d_name, isFolder});
+    }
+    closedir(listing);
+    return entries;
+}
+
 long ReadEditedLine(const char* prompt, char* line, std::size_t capacity) {
     LineEditor* state = TheLineEditor();
     if (state == nullptr) {
         // Read without the editor, the prompt's last line written here as the editor would.
         std::fputs(prompt, stdout);
         std::fflush(stdout);
-        return CONSOLE_LINE_NONE;
+        return TYPED_LINE_NONE;
     }
     std::snprintf(state->prompt, sizeof state->prompt, "%s", prompt);
     // Raw mode before the prompt shows: keys typed as soon as it is on the screen must reach
@@ -203,10 +208,10 @@ long ReadEditedLine(const char* prompt, char* line, std::size_t capacity) {
     el_set(state->editor, EL_PREP_TERM, 1);
     int count = 0;
     const char* typed = el_gets(state->editor, &count);
-    if (typed == nullptr || count <= 0) return count == 0 ? 0 : CONSOLE_LINE_NONE;  // 0: Ctrl+D, empty line
+    if (typed == nullptr || count <= 0) return count == 0 ? 0 : TYPED_LINE_NONE;  // 0: Ctrl+D, empty line
     // U+FFFD stands where ReadKey met a byte that is not UTF-8: no name the user typed.
     if (static_cast<std::size_t>(count) > capacity || std::strstr(typed, "\xEF\xBF\xBD") != nullptr) {
-        return CONSOLE_LINE_REFUSED;
+        return TYPED_LINE_REFUSED;
     }
     std::memcpy(line, typed, static_cast<std::size_t>(count));
     // Up at the next prompt brings this answer back.

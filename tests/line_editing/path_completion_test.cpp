@@ -1,4 +1,4 @@
-#include "platform/path_completion.h"
+#include "line_editing/path_completion.h"
 
 #include <gtest/gtest.h>
 
@@ -30,9 +30,37 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
         {"in.pcm", "./", "", {}},                       // typed whole: nothing to add, nothing to list
         {"/d/x", "/d/", "", {}},                        // no name: a beep
     };
+    const CompletionRules posix = {'/', false, 65001};
     for (const auto& c : cases) {
-        EXPECT_EQ(CompletionFolder(c.typed), c.listedFolder) << c.typed;
-        const PathCompletion got = CompletePath(c.typed, folder);
+        EXPECT_EQ(CompletionFolder(c.typed, posix), c.listedFolder) << c.typed;
+        const PathCompletion got = CompletePath(c.typed, folder, posix);
+        EXPECT_EQ(got.insert, c.insert) << c.typed;
+        EXPECT_EQ(got.listed, c.listed) << c.typed;
+    }
+}
+
+// A Windows console: names in the ANSI code page (932 here), letter case aside, "\\" after a
+// folder, the folder as typed; the second byte 0x5C of 表 separates nothing.
+TEST(CompletePath, WindowsRules) {
+    const std::vector<FolderEntry> folder = {{"Sound", true}, {"\x95\x5C.wav", false}, {"\x95\x5C\x8E\xA6", false},
+                                             {"abc1.WAV", false}, {"ABc2.wav", false}, {"x\x01", false}};
+    const struct {
+        const char* typed;
+        const char* listedFolder;
+        const char* insert;
+        std::vector<std::string> listed;
+    } cases[] = {
+        {"C:\\d\\s", "C:\\d\\", "ound\\", {}},  // the name's own case, then "\\"
+        {"C:so", "C:", "und\\", {}},                   // a drive's current folder
+        {"\x95\x5C.", "", "wav", {}},                   // 表 typed whole, no separator in it
+        {"d\\a", "d\\", "bc", {}},                   // a common prefix, its case from the first name
+        {"d\\ABC", "d\\", "", {"abc1.WAV", "ABc2.wav"}},
+        {"d\\x", "d\\", "", {}},                     // a control character: never offered
+    };
+    const CompletionRules windows = {'\\', true, 932};
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompletionFolder(c.typed, windows), c.listedFolder) << c.typed;
+        const PathCompletion got = CompletePath(c.typed, folder, windows);
         EXPECT_EQ(got.insert, c.insert) << c.typed;
         EXPECT_EQ(got.listed, c.listed) << c.typed;
     }

@@ -1,0 +1,50 @@
+#pragma once
+// Tab completion of a typed path, the way the program reads paths: the text before the cursor
+// is one path, blanks included, "\\" separates like "/", nothing is escaped. Pure, for a POSIX
+// terminal and a Windows console alike: the line reader lists the folder (ListFolder) and
+// applies the result.
+
+#include <string>
+#include <vector>
+
+// How a system's names complete.
+struct CompletionRules {
+    char separator;     // added after a folder's name: '/' on POSIX, '\\' on Windows
+    bool ignoreCase;    // names match without regard to letter case (Windows); the text added
+                        // takes the name's own case
+    unsigned codePage;  // of the typed text and the names: 65001 (UTF-8) or a Windows ANSI code
+                        // page, whose lead bytes take the byte after them, 0x5C included
+};
+
+// The folder whose names complete `typed`: the part up to its last separator (POSIX: with "/"
+// separators, "./" for a bare name; Windows: as typed, a drive's "C:" included).
+std::string CompletionFolder(const std::string& typed, const CompletionRules& rules);
+
+struct FolderEntry {
+    std::string name;
+    bool folder;
+};
+
+// The names in `folder` (as CompletionFolder gives it), in the typed text's code page; a name
+// the code page cannot hold is left out. Empty where the folder cannot be listed. Each system's
+// line reading defines it.
+std::vector<FolderEntry> ListFolder(const std::string& folder);
+
+// What Tab does. Both empty: no name matches, or one is typed whole (a beep).
+struct PathCompletion {
+    std::string insert;               // added at the cursor: whole characters, the separator after a folder
+    std::vector<std::string> listed;  // shown, sorted: several names match and nothing can be added
+};
+
+// Completes the name after the last separator of `typed` among `entries`, the names of its
+// folder. Names that begin with a dot count only once a dot is typed. Names the program could
+// not take as typed are never offered: with a "\\" (a separator to it), a control character, a
+// blank at the end (dropped from typed lines), and under UTF-8 a C1 control, U+FFFD or a byte
+// that is no UTF-8.
+PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEntry>& entries,
+                            const CompletionRules& rules);
+
+// Names in rows of columns that fit `width` display columns, down each column first, as ls
+// writes them; `widths` holds each name's display width.
+std::vector<std::string> ListingRows(const std::vector<std::string>& names,
+                                     const std::vector<std::size_t>& widths, std::size_t width);
