@@ -13,13 +13,21 @@ of the ordinary user (uid 65534) for the cases that must not run as root.
 """
 
 import argparse
+import fcntl
 import os
+import pty
 import re
+import resource
+import select
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
+import termios
+import time
+from types import SimpleNamespace
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from cases import CASES  # noqa: E402
@@ -50,13 +58,11 @@ class Target:
     # ---- Path mapping and encodings
 
     def utf8(self, locale, terminal=False):
-        """Whether the program reads and writes UTF-8: on Linux under a UTF-8 locale; under Wine
-        at a console (redirected, it takes code page 932 bytes)."""
+        """Whether the program speaks UTF-8: on Linux under a UTF-8 locale, under Wine at a console."""
         return terminal if self.wine else locale.lower().replace("-", "").endswith("utf8")
 
     def host(self, folder, rel, locale):
-        """A case's file as this script reaches it. Wine keeps names in UTF-8; Linux keeps the
-        bytes the program was given."""
+        """A case's file as this script reaches it: Wine's names are UTF-8, Linux's the bytes given."""
         if self.wine:
             return os.path.join(self.root, folder, *rel.split("/"))
         encoding = "utf-8" if self.utf8(locale) else "cp932"
@@ -72,8 +78,7 @@ class Target:
         return line.encode("utf-8" if self.utf8(locale, terminal) else "cp932", "surrogateescape")
 
     def console_bytes(self, result, locale):
-        """The whole dialogue as written to a file: UTF-8 with LF under a UTF-8 locale,
-        otherwise (and always under Wine) the Shift_JIS bytes with CR LF."""
+        """The whole dialogue as written to a file: UTF-8 under a UTF-8 locale, else Shift_JIS, CR LF."""
         text = BANNER + PROMPTS + "\n変換中..." + "..." + result
         return text.encode("utf-8") if self.utf8(locale) else text.encode("cp932").replace(b"\n", b"\r\n")
 
@@ -110,10 +115,9 @@ class Target:
         if os.geteuid() != 0 or not shutil.which("setpriv") or (self.wine and not self.user_prefix):
             return False
         probe = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "test", "-r", self.program]
-        if subprocess.run(probe).returncode != 0:
-            print(f"note: {self.program} is out of an ordinary user's reach; running as root")
-            return False
-        return True
+        reachable = subprocess.run(probe).returncode == 0
+        reachable or print(f"note: {self.program} is out of an ordinary user's reach; running as root")
+        return reachable
 
     # ---- Other programs meanwhile
 
@@ -131,7 +135,6 @@ class Target:
             if holder.stdout.readline().strip() != b"held":
                 raise OSError(f"the holder could not hold {path}")
             return lambda: (holder.stdin.close(), holder.wait(timeout=30))[1]  # nonzero: disturbed
-        import fcntl
         fd = os.open(path if named else self.host(folder, path, locale), os.O_RDONLY)
         fcntl.flock(fd, fcntl.LOCK_EX if how == "write" else fcntl.LOCK_SH)
         return lambda: os.close(fd)
@@ -139,17 +142,14 @@ class Target:
 
 def shift_jis_locale(root):
     """A private Shift_JIS locale, so that the program reads typed paths as code page 932 on
-    Linux too; None where it cannot be built."""
+    Linux too; None where it cannot be built. localedef warns that Shift_JIS is not ASCII
+    compatible, and builds it all the same."""
     folder = os.path.join(root, "locale")
-    if not shutil.which("localedef"):
-        return None
     os.makedirs(folder, exist_ok=True)
-    # localedef warns that Shift_JIS is not ASCII compatible, and builds it all the same.
-    subprocess.run(["localedef", "-i", "ja_JP", "-f", "SHIFT_JIS", os.path.join(folder, "ja_JP.SJIS")],
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if not os.path.isdir(os.path.join(folder, "ja_JP.SJIS")):
-        return None
-    return {"LOCPATH": folder, "LC_ALL": "ja_JP.SJIS"}
+    if shutil.which("localedef"):
+        subprocess.run(["localedef", "-i", "ja_JP", "-f", "SHIFT_JIS", os.path.join(folder, "ja_JP.SJIS")],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return {"LOCPATH": folder, "LC_ALL": "ja_JP.SJIS"} if os.path.isdir(os.path.join(folder, "ja_JP.SJIS")) else None
 
 
 def run_streams(command, env, cwd, stdin_bytes, stream, fsize, timeout):
@@ -157,27 +157,19 @@ def run_streams(command, env, cwd, stdin_bytes, stream, fsize, timeout):
     the bytes are typed at); returns the exit status (or "hung"), standard output and standard
     error. Output goes to files, not pipes: Wine's helper processes inherit the pipes and would
     hold them open after the program has ended."""
-    import pty
-    via_pipe = stream == "pipe"
-    def limit():
-        import resource
-        resource.setrlimit(resource.RLIMIT_FSIZE, (fsize, fsize))
+    limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (fsize, fsize))
     with tempfile.TemporaryFile() as stdin_file, tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        if stream == "file":
-            stdin_file.write(stdin_bytes)
-            stdin_file.seek(0)
+        stdin_file.write(stdin_bytes)
+        stdin_file.seek(0)
         master, terminal = pty.openpty() if stream == "tty" else (None, None)
         stdin = {"pipe": subprocess.PIPE, "tty": terminal}.get(stream, stdin_file)
         process = subprocess.Popen(command, stdin=stdin, stdout=out, stderr=err, env=env, cwd=cwd,
                                    preexec_fn=limit if fsize else None)
-        if master is not None:
-            os.write(master, stdin_bytes)
-        if via_pipe:
-            try:
-                process.stdin.write(stdin_bytes)
-                process.stdin.close()
-            except BrokenPipeError:
-                pass
+        try:
+            os.write(master, stdin_bytes) if master is not None else None
+            (process.stdin.write(stdin_bytes), process.stdin.close()) if stream == "pipe" else None
+        except BrokenPipeError:
+            pass
         try:
             status = process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
@@ -211,8 +203,7 @@ def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders, backgr
     started in the foreground or the background. At a stop it takes the terminal back, reports b"s"
     and obeys b"f" (fg) or b"k" (kill %1)."""
     os.setsid()
-    import fcntl
-    fcntl.ioctl(terminal, __import__("termios").TIOCSCTTY, 0)
+    fcntl.ioctl(terminal, termios.TIOCSCTTY, 0)
     signal.signal(signal.SIGTTOU, signal.SIG_IGN)
     pid = os.fork()
     if pid == 0:
@@ -251,13 +242,6 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
     mode back on. Returns ok (each label came before its answer), running (before
     that Enter), screen, status, kept (the terminal's settings at the end are those before) and
     problems."""
-    import fcntl
-    import pty
-    import select
-    import struct
-    import termios
-    import time
-    from types import SimpleNamespace
     fd, terminal = pty.openpty()
     # A typed CR stays a CR (Enter at a Windows console) until a program sets the mode.
     mode = termios.tcgetattr(terminal)
@@ -304,8 +288,7 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
                 os.write(fd, b"\n")
             elif word in (b"fg", b"kill", b"bgkill"):
                 pasting = paste_mode_on(got.screen)
-                if word != b"bgkill":
-                    os.write(fd, b"\x1a")
+                os.write(fd, b"\x1a" if word != b"bgkill" else b"")
                 if not select.select([reports], [], [], 120)[0] or os.read(reports, 1) != b"s":
                     got.problems.append("the program did not stop")
                     break
@@ -329,8 +312,7 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
     _, status = os.waitpid(pid, 0)
     got.status = os.waitstatus_to_exitcode(status)
     got.kept = termios.tcgetattr(fd) == settings
-    for end in (fd, reports, report, order, orders):
-        os.close(end)
+    list(map(os.close, (fd, reports, report, order, orders)))
     return got
 
 
@@ -343,18 +325,15 @@ def run_case(t, case, locale, folder):
         if content == DIR:
             os.makedirs(path, exist_ok=True)
         elif isinstance(content, bytes):
-            with open(path, "wb") as f:
-                f.write(content)
+            open(path, "wb").write(content)
         else:
             content.make(path)
     if case.user:
-        for path in (t.root, t.host(folder, "", locale)):
-            os.chmod(path, 0o777)
+        [os.chmod(path, 0o777) for path in (t.root, t.host(folder, "", locale))]
     try:
         release = t.hold(folder, case.held[0], case.held[1], locale) if case.held else None
     except OSError as error:
         return [str(error)]
-    status_of = lambda result: 3 + len(result.encode("cp932"))
     problems = []
     try:
         if case.keys is not None:
@@ -406,13 +385,11 @@ def run_case(t, case, locale, folder):
     # No result: ended by Ctrl+C, a signal sent, or kill %1 while stopped.
     sent = re.findall(r"<(?:s(\d+)|(\w*kill))>", "".join(case.keys or ()))
     ended_by = (int(sent[-1][0]) if sent[-1][0] else signal.SIGTERM) if sent else signal.SIGINT
-    want_status = status_of(case.result) if case.result else -ended_by
+    want_status = 3 + len(case.result.encode("cp932")) if case.result else -ended_by
     if status != want_status:
         problems.append(f"exit status {status}, want {want_status}")
-    made_checks = {rel: made for rel, made in case.before.items()
-                   if hasattr(made, "check") and made not in case.after.values()}
-    checked = {**made_checks, **case.after}
-    for rel, want in checked.items():
+    made_checks = {rel: made for rel, made in case.before.items() if hasattr(made, "check") and made not in case.after.values()}
+    for rel, want in {**made_checks, **case.after}.items():
         path = t.host(folder, rel, locale)
         if want == DIR:
             wrong = None if os.path.isdir(path) else "no folder"
@@ -467,10 +444,8 @@ def main():
                 if problems:
                     print(f"FAIL {name}: " + "; ".join(problems))
     finally:
-        if not args.root:
-            for dirpath, dirnames, _ in os.walk(t.root):
-                for d in dirnames:
-                    os.chmod(os.path.join(dirpath, d), 0o755)
+        if not args.root:  # the read-only rows' folders first
+            subprocess.run(["chmod", "-R", "u+rwx", t.root])
             shutil.rmtree(t.root, ignore_errors=True)
     print(f"end-to-end: {passed} passed, {failed} failed")
     return 1 if failed else 0
