@@ -4,6 +4,23 @@
 
 namespace {
 
+struct Completion {
+    const char* typed;
+    const char* listedFolder;
+    const char* insert;
+    std::vector<std::string> listed;
+};
+
+void ExpectCompletions(const std::vector<FolderEntry>& folder, const CompletionRules& rules,
+                       const std::vector<Completion>& cases) {
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompletionFolder(c.typed, rules), c.listedFolder) << c.typed;
+        const PathCompletion got = CompletePath(c.typed, folder, rules);
+        EXPECT_EQ(got.insert, c.insert) << c.typed;
+        EXPECT_EQ(got.listed, c.listed) << c.typed;
+    }
+}
+
 TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
     const std::vector<FolderEntry> folder = {
         {"in.pcm", false}, {"sp 表", true}, {"表示.pcm", false}, {"表紙.pcm", false}, {".hidden", false},
@@ -12,12 +29,7 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
         // character (C1 too), U+FFFD and a byte that is no UTF-8 cannot be typed at the editor.
         {"in\\x.pcm", false}, {"in.pcm ", false}, {"in\x1b.pcm", false}, {"in\xc2\x9b.pcm", false},
         {"in\xef\xbf\xbd.pcm", false}, {"in\xe9.pcm", false}, {"in\xe8\xa1.pcm", false}};
-    const struct {
-        const char* typed;
-        const char* listedFolder;
-        const char* insert;
-        std::vector<std::string> listed;
-    } cases[] = {
+    ExpectCompletions(folder, {'/', false, 65001}, {
         {"/d/i", "/d/", "n.pcm", {}},                   // one file
         {"/d/s", "/d/", "p 表/", {}},                   // one folder gets "/"
         {"/d/sp 表", "/d/", "/", {}},                   // a folder typed whole
@@ -29,14 +41,7 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
         {"/d/a", "/d/", "", {"a1.pcm", "a2.pcm"}},      // several names, nothing to add: listed
         {"in.pcm", "./", "", {}},                       // typed whole: nothing to add, nothing to list
         {"/d/x", "/d/", "", {}},                        // no name: a beep
-    };
-    const CompletionRules posix = {'/', false, 65001};
-    for (const auto& c : cases) {
-        EXPECT_EQ(CompletionFolder(c.typed, posix), c.listedFolder) << c.typed;
-        const PathCompletion got = CompletePath(c.typed, folder, posix);
-        EXPECT_EQ(got.insert, c.insert) << c.typed;
-        EXPECT_EQ(got.listed, c.listed) << c.typed;
-    }
+    });
 }
 
 // A Windows console: names in the ANSI code page (932 here), letter case aside, "\\" after a
@@ -44,26 +49,14 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
 TEST(CompletePath, WindowsRules) {
     const std::vector<FolderEntry> folder = {{"Sound", true}, {"\x95\x5C.wav", false}, {"\x95\x5C\x8E\xA6", false},
                                              {"abc1.WAV", false}, {"ABc2.wav", false}, {"x\x01", false}};
-    const struct {
-        const char* typed;
-        const char* listedFolder;
-        const char* insert;
-        std::vector<std::string> listed;
-    } cases[] = {
+    ExpectCompletions(folder, {'\\', true, 932}, {
         {"C:\\d\\s", "C:\\d\\", "ound\\", {}},  // the name's own case, then "\\"
         {"C:so", "C:", "und\\", {}},                   // a drive's current folder
         {"\x95\x5C.", "", "wav", {}},                   // 表 typed whole, no separator in it
         {"d\\a", "d\\", "bc", {}},                   // a common prefix, its case from the first name
         {"d\\ABC", "d\\", "", {"abc1.WAV", "ABc2.wav"}},
         {"d\\x", "d\\", "", {}},                     // a control character: never offered
-    };
-    const CompletionRules windows = {'\\', true, 932};
-    for (const auto& c : cases) {
-        EXPECT_EQ(CompletionFolder(c.typed, windows), c.listedFolder) << c.typed;
-        const PathCompletion got = CompletePath(c.typed, folder, windows);
-        EXPECT_EQ(got.insert, c.insert) << c.typed;
-        EXPECT_EQ(got.listed, c.listed) << c.typed;
-    }
+    });
 }
 
 // Down each column first, two blanks between columns, as many columns as fit; 表 is two wide.
