@@ -30,14 +30,15 @@ done
 
 missing=()
 # Installs the packages (after "-t SUITE", from that suite) together, or where that fails one by
-# one, so that one that cannot be had keeps no other out.
+# one, so that one that cannot be had keeps no other out. Nothing installed is removed for them:
+# with an index missing, apt would take wine64 away to install wine32:i386.
 install() {
     local from=()
     if [ "$1" = -t ]; then from=(-t "$2"); shift 2; fi
-    apt_get install -y --no-install-recommends "${from[@]}" "$@" && return
+    apt_get install -y --no-remove --no-install-recommends "${from[@]}" "$@" && return
     local package
     for package in "$@"; do
-        apt_get install -y --no-install-recommends "${from[@]}" "$package" || missing+=("$package")
+        apt_get install -y --no-remove --no-install-recommends "${from[@]}" "$package" || missing+=("$package")
     done
 }
 
