@@ -28,7 +28,8 @@ suite() {
     local counts skips
     counts=$(awk '/^== / { step = substr($0, 4) }
         /tests failed out of/ { n = $NF; f = $(NF - 5); print (step ? step ": " : "") n - f " of " n " tests passed" }
-        /: [0-9]+ passed, [0-9]+ failed$/ { print }' "$log" | paste -sd ';' | sed 's/;/; /g')
+        /: [0-9]+ passed, [0-9]+ failed$/ { sub(/^end-to-end/, step ? step : "end-to-end"); print }' "$log" |
+        paste -sd ';' | sed 's/;/; /g')
     skips=$(grep -E '^skipped' "$log" | sed 's/^/      /')
     if [ "$status" = 0 ]; then summary+="PASS  $name"; else summary+="FAIL  $name"; failed=1; fi
     summary+="${counts:+: $counts}"$'\n'"${skips:+$skips$'\n'}"
