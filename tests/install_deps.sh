@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, everything the tests need (run as root; safe to run again):
-# the host toolchain, GoogleTest, libedit and Python, which the host suite needs; then the Debian
-# packaging tools with lintian and man, clang with libFuzzer, mingw-w64, Wine (64-bit, and 32-bit
-# under qemu-user for the release exe) and the locale sources, whose suites skip without them.
-# A package index that fails to download (a mirror in the middle of a sync) stops nothing: the
-# update is tried three times, then the lists at hand serve. It ends by naming each package it
-# could not install, and fails only where the host suite cannot run.
+# Installs, from Debian's packages (as root; safe to run again), what the tests need: the host
+# suite's toolchain, GoogleTest, libedit and Python; then the packaging tools, clang with
+# libFuzzer, mingw-w64 and Wine (32-bit under qemu-user), whose suites skip without them. An index
+# that fails to download (a mirror mid-sync) stops nothing: the update is tried three times, then
+# the lists at hand serve. It names what it could not install, and fails only for the host suite.
 set -uo pipefail
 export DEBIAN_FRONTEND=noninteractive
 apt_get() { apt-get -o DPkg::Lock::Timeout=600 "$@"; }
@@ -21,11 +19,8 @@ fi
 dpkg --add-architecture i386
 for try in 1 2 3; do
     apt_get update && break
-    if [ "$try" = 3 ]; then
-        echo "install_deps: apt-get update failed three times; going on with the package lists at hand"
-    else
-        sleep 30
-    fi
+    [ "$try" = 3 ] && echo "install_deps: apt-get update failed three times; going on with the lists at hand"
+    [ "$try" = 3 ] || sleep 30
 done
 
 missing=()
@@ -64,12 +59,5 @@ if [ -x /usr/bin/qemu-i386 ]; then
     fi
 fi
 
-if [ "${#missing[@]}" = 0 ]; then
-    echo "install_deps: every package installed"
-else
-    echo "install_deps: not installed: ${missing[*]}"
-fi
-if [ "${#host_missing[@]}" != 0 ]; then
-    echo "install_deps: the host suite cannot run without ${host_missing[*]}"
-    exit 1
-fi
+echo "install_deps: not installed: ${missing[*]:-nothing}"
+[ "${#host_missing[@]}" = 0 ] || { echo "install_deps: the host suite cannot run without ${host_missing[*]}"; exit 1; }

@@ -20,16 +20,15 @@ host_suite() {
 # Runs one suite with its output shown, and sums it up from the counts its steps print (after
 # their "== step" headings) and the lines that begin with "skipped".
 suite() {
-    local name=$1
+    local name=$1 counts skips
     shift
     echo "== $name"
     "$@" 2>&1 | tee "$log"
     local status=${PIPESTATUS[0]}
-    local counts skips
     counts=$(awk '/^== / { step = substr($0, 4) }
-        /tests failed out of/ { n = $NF; f = $(NF - 5); print (step ? step ": " : "") n - f " of " n " tests passed" }
-        /: [0-9]+ passed, [0-9]+ failed$/ { sub(/^end-to-end/, step ? step : "end-to-end"); print }' "$log" |
-        paste -sd ';' | sed 's/;/; /g')
+        /tests failed out of/ { n = $NF; f = $(NF - 5); $0 = (step ? step ": " : "") n - f " of " n " tests passed" }
+        /: [0-9]+ passed, [0-9]+ failed$|tests passed$/ { sub(/^end-to-end/, step ? step : "end-to-end"); all = all (all ? "; " : "") $0 }
+        END { print all }' "$log")
     skips=$(grep -E '^skipped' "$log" | sed 's/^/      /')
     if [ "$status" = 0 ]; then summary+="PASS  $name"; else summary+="FAIL  $name"; failed=1; fi
     summary+="${counts:+: $counts}"$'\n'"${skips:+$skips$'\n'}"

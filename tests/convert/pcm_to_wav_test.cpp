@@ -200,15 +200,12 @@ TEST(ConvertPcmDataToWav, EachPieceMeetsTheFileTheFirstMet) {
                 if (swap > 0) fs::rename(other, swap == 1 ? in : out, ignored);
             });
             const std::string result = ConvertPcmDataToWav(in.c_str(), out.c_str());
-            if (result == texts::TEXT_RESULT_DONE) {
-                // Of the input as it was, or of the other one, whole.
+            if (result == texts::TEXT_RESULT_DONE) {  // of the input as it was, or of the other one, whole
                 const Bytes wav = ReadFileBytes(out);
-                bool whole = false;
-                for (const Bytes& pcm : {PatternBytes(3000), "JUNK" + PatternBytes(500)}) {
-                    whole = whole || (wav.size() > 44 && wav == "RIFF" + pcm.substr(4, 4) + "WAVEfmt \x10" +
-                                                                 pcm.substr(9, 19) + "data" + wav.substr(40, 4) + pcm.substr(28));
-                }
-                EXPECT_TRUE(whole) << "swap " << swap << " at open " << nth;
+                const Bytes pcm = wav.size() == 3016 ? PatternBytes(3000) : "JUNK" + PatternBytes(500);
+                EXPECT_TRUE(wav.size() == pcm.size() + 16 && wav == WavHeader(pcm.substr(4, 4), pcm.substr(9, 3), pcm.substr(12, 16),
+                                                                               wav.substr(40, 4)) + pcm.substr(28))
+                    << "swap " << swap << " at open " << nth;
             } else {
                 ++failures;
                 EXPECT_EQ(result, swap == 1 ? texts::TEXT_RESULT_READ_FAILED : texts::TEXT_RESULT_WRITE_FAILED)

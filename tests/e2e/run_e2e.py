@@ -2,14 +2,13 @@
 """Runs the end-to-end cases of cases.py against the built converter: typed lines in; console
 bytes, exit status, files and folders out, each compared byte for byte.
 
-  run_e2e.py --program build/ci/pcmconv
+  run_e2e.py --program build/ci/pcmconv [--line-reader libedit] [--only conv,chain]
   run_e2e.py --program build/mingw64/pcmconv.exe --wine /usr/lib/wine/wine64 --drive t \
              --root DIR [--holder hold_file.exe] [--user-prefix PREFIX] [--large]
 
-With --wine the program runs under Wine; the scratch folder --root is the Windows drive
-given by --drive (the caller maps it in every prefix), so the typed paths are Windows
-paths. --holder is a Windows program that holds a file open; --user-prefix is a Wine prefix
-of the ordinary user (uid 65534) for the cases that must not run as root.
+With --wine the program runs under Wine; the scratch folder --root is the Windows drive given by
+--drive (the caller maps it in every prefix). --holder is a Windows program that holds a file
+open; --user-prefix a Wine prefix of uid 65534; --large also converts a file past 4 GiB.
 """
 
 import argparse
@@ -38,6 +37,7 @@ VERSION = re.search(r"project\(pcmconv VERSION (\d+\.\d+)", open(os.path.join(
     os.path.dirname(os.path.abspath(__file__)), "..", "..", "CMakeLists.txt")).read()).group(1)
 BANNER = "PCMデータをWAVファイルに変換します Ver" + VERSION
 PROMPTS = "\n\nPCMデータのファイル名をフルパスで指定\nPcmData--->" + "\n出力ファイル名を名をフルパスで指定\nPcmData--->"
+AS_USER = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
 LOCALE_TAGS = {"C": "c", "C.UTF-8": "u8", "sjis": "sj", "xx_YY.UTF-8": "xx", "xx_YY.utf8": "x8",
                "ja_JP.SJIS": "s2", "ja_JP.SHIFT_JISX0213": "s3"}
 
@@ -46,16 +46,9 @@ class Target:
     """The program and where it runs: on Linux, or under Wine with the scratch folder as a drive."""
 
     def __init__(self, args):
-        self.program = os.path.abspath(args.program)
-        self.wine = args.wine
-        self.drive = args.drive
-        self.root = args.root or tempfile.mkdtemp(prefix="pcmconv_e2e_")
-        self.holder = args.holder
-        self.user_prefix = args.user_prefix
-        self.editor = args.line_reader == "libedit"
+        vars(self).update(vars(args), program=os.path.abspath(args.program),
+                          root=args.root or tempfile.mkdtemp(prefix="pcmconv_e2e_"))
         self.sjis = None if self.wine else shift_jis_locale(self.root)
-
-    # ---- Path mapping and encodings
 
     def utf8(self, locale, terminal=False):
         """Whether the program speaks UTF-8: on Linux under a UTF-8 locale, under Wine at a console."""
@@ -70,10 +63,7 @@ class Target:
 
     def typed(self, line, folder, locale, terminal=False):
         """A typed line's bytes, with {d} and {u} standing for the case's folder."""
-        if self.wine:
-            typed_folder = self.drive.upper() + ":\\" + folder
-        else:
-            typed_folder = os.path.join(self.root, folder)
+        typed_folder = self.drive.upper() + ":\\" + folder if self.wine else os.path.join(self.root, folder)
         line = line.replace("{d}", typed_folder).replace("{u}", typed_folder.replace("\\", "/"))
         return line.encode("utf-8" if self.utf8(locale, terminal) else "cp932", "surrogateescape")
 
@@ -82,49 +72,37 @@ class Target:
         text = BANNER + PROMPTS + "\n変換中..." + "..." + result
         return text.encode("utf-8") if self.utf8(locale) else text.encode("cp932").replace(b"\n", b"\r\n")
 
-    # ---- Locales
-
     def env(self, locale, folder):
         """Linux: the environment with only LANG set ("sjis": the private Shift_JIS locale), and
         the case's folder as HOME. Wine: its own, from the script that started it."""
-        if self.wine:
-            return None
         env = {k: v for k, v in os.environ.items() if not k.startswith("LC_") and k != "LANG"}
-        env.update(self.sjis if locale == "sjis" else {"LANG": locale})
-        env["HOME"] = os.path.join(self.root, folder)
-        return env
-
-    # ---- Users
+        locale = self.sjis if locale == "sjis" else {"LANG": locale}
+        return None if self.wine else {**env, **locale, "HOME": os.path.join(self.root, folder)}
 
     def command(self, as_user=False, console=None):
-        command = [self.wine, self.program] if self.wine else [self.program]
-        if console in ("utf-8", "xp"):  # xp: a copy the prefix has Windows XP's version for
-            program = self.program if console == "utf-8" else os.path.join(self.root, "pcmconv_xp.exe")
-            if console == "xp":
-                shutil.copy(self.program, program)
+        program = os.path.join(self.root, "pcmconv_xp.exe") if console == "xp" else self.program
+        if console == "xp":  # a copy the Wine prefix gives Windows XP's version
+            shutil.copy(self.program, program)
+        command = [self.wine, program] if self.wine else [program]
+        if console in ("utf-8", "xp"):
             command = [self.wine, "cmd", "/c", "chcp 65001 & Z:" + program.replace("/", "\\")]
         if console == "nohup":  # hang-ups ignored from the start
-            command = ["/bin/sh", "-c", 'trap "" HUP; exec "$0"', self.program]
+            command = ["/bin/sh", "-c", 'trap "" HUP; exec "$0"', program]
         if as_user and self.can_run_as_user():
             # root opens any file for writing; an ordinary user shows what a probe asks for.
-            wine_env = ["env", "WINEPREFIX=" + self.user_prefix] if self.wine else []
-            command = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] + wine_env + command
+            command = AS_USER + (["env", "WINEPREFIX=" + self.user_prefix] if self.wine else []) + command
         return command
 
     def can_run_as_user(self):
         if os.geteuid() != 0 or not shutil.which("setpriv") or (self.wine and not self.user_prefix):
             return False
-        probe = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "test", "-r", self.program]
-        reachable = subprocess.run(probe).returncode == 0
+        reachable = subprocess.run(AS_USER + ["test", "-r", self.program]).returncode == 0
         reachable or print(f"note: {self.program} is out of an ordinary user's reach; running as root")
         return reachable
 
-    # ---- Other programs meanwhile
-
     def hold(self, folder, path, how, locale):
-        """Holds a file of the case (or one named in full) as another program would: "open" for
-        reading, letting others only read (Windows); "read" or "write" as another run of the
-        program does, with its shared or exclusive lock. Returns what lets it go."""
+        """Holds a file of the case (or one named in full) as another program would: "open" letting
+        others only read (Windows), or "read" and "write" as another run locks. Returns its release."""
         named = path.startswith(("/", "\\\\")) or ":" in path
         if self.wine:
             if not self.holder:
@@ -141,9 +119,8 @@ class Target:
 
 
 def shift_jis_locale(root):
-    """A private Shift_JIS locale, so that the program reads typed paths as code page 932 on
-    Linux too; None where it cannot be built. localedef warns that Shift_JIS is not ASCII
-    compatible, and builds it all the same."""
+    """A private Shift_JIS locale, for typed paths in code page 932 on Linux too; None where it cannot
+    be built (localedef warns that Shift_JIS is not ASCII compatible, and builds it all the same)."""
     folder = os.path.join(root, "locale")
     os.makedirs(folder, exist_ok=True)
     if shutil.which("localedef"):
@@ -153,10 +130,9 @@ def shift_jis_locale(root):
 
 
 def run_streams(command, env, cwd, stdin_bytes, stream, fsize, timeout):
-    """Runs in `cwd` with standard input from a "file", a "pipe" or a "tty" (a pseudo-terminal
-    the bytes are typed at); returns the exit status (or "hung"), standard output and standard
-    error. Output goes to files, not pipes: Wine's helper processes inherit the pipes and would
-    hold them open after the program has ended."""
+    """Runs in `cwd` with standard input from a "file", a "pipe" or a "tty" the bytes are typed at;
+    returns the exit status (or "hung"), standard output and standard error. Output goes to files:
+    Wine's helper processes would inherit pipes and hold them open after the program ended."""
     limit = lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (fsize, fsize))
     with tempfile.TemporaryFile() as stdin_file, tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         stdin_file.write(stdin_bytes)
@@ -175,12 +151,8 @@ def run_streams(command, env, cwd, stdin_bytes, stream, fsize, timeout):
         except subprocess.TimeoutExpired:
             process.kill()
             status = "hung"
-        if master is not None:
-            os.close(master)
-            os.close(terminal)
-        out.seek(0)
-        err.seek(0)
-        return status, out.read(), err.read()
+        [os.close(end) for end in (master, terminal) if end is not None]
+        return status, os.pread(out.fileno(), 1 << 30, 0), os.pread(err.fileno(), 1 << 30, 0)
 
 
 PASTE_ON, PASTE_OFF = b"\x1b[?2004h", b"\x1b[?2004l"
@@ -211,8 +183,7 @@ def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders, backgr
         if not background:
             os.tcsetpgrp(terminal, os.getpid())
         signal.signal(signal.SIGTTOU, signal.SIG_DFL)
-        for stream in (0, 1, 2):
-            os.dup2(terminal, stream)
+        [os.dup2(terminal, stream) for stream in (0, 1, 2)]
         if stderr_path:
             os.dup2(os.open(stderr_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC), 2)
         os.chdir(cwd)
@@ -223,10 +194,7 @@ def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders, backgr
             break
         os.tcsetpgrp(terminal, os.getpgrp())
         os.write(reports, b"s")
-        if os.read(orders, 1) == b"f":
-            os.tcsetpgrp(terminal, pid)
-        else:
-            os.killpg(pid, signal.SIGTERM)
+        os.tcsetpgrp(terminal, pid) if os.read(orders, 1) == b"f" else os.killpg(pid, signal.SIGTERM)
         os.killpg(pid, signal.SIGCONT)
     if os.WIFSIGNALED(status):
         signal.signal(os.WTERMSIG(status), signal.SIG_DFL)
@@ -234,14 +202,12 @@ def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders, backgr
     os._exit(os.WEXITSTATUS(status))
 
 
-def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path=None):
-    """Runs `command` in `cwd` as a job at an 80 x 24 pseudo-terminal and types each answer once
-    one more prompt label is on the screen; with `wait_for`, also Enter once those bytes are on
-    the screen and the program has had a second to end. The markers of cases.py act between the
-    typed bytes; while stopped the terminal must be as before, paste mode off, and after fg paste
-    mode back on. Returns ok (each label came before its answer), running (before
-    that Enter), screen, status, kept (the terminal's settings at the end are those before) and
-    problems."""
+def drive_terminal(command, env, cwd, answers, wait_for=None, stderr_path=None):
+    """Runs `command` in `cwd` as a job at an 80 x 24 pseudo-terminal, typing each answer once its
+    prompt is on the screen, the markers of cases.py acting between the bytes; with `wait_for`,
+    Enter too, a second after those bytes. Returns ok (each prompt came before its answer),
+    running (before that Enter), screen, status, kept (the terminal's settings as they were) and
+    problems (while stopped: the terminal as it was, paste mode off; after fg paste mode on)."""
     fd, terminal = pty.openpty()
     # A typed CR stays a CR (Enter at a Windows console) until a program sets the mode.
     mode = termios.tcgetattr(terminal)
@@ -249,8 +215,7 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
     termios.tcsetattr(terminal, termios.TCSANOW, mode)
     fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
     settings = termios.tcgetattr(terminal)
-    reports, report = os.pipe()
-    order, orders = os.pipe()
+    (reports, report), (order, orders) = os.pipe(), os.pipe()
     background = answers[0].startswith(b"\x1a<bgkill>")
     pid = os.fork()
     if pid == 0:
@@ -305,10 +270,9 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
         read_until(lambda: wait_for in got.screen)
         time.sleep(1)
         got.running = alive()
-        os.write(fd, enter)
+        os.write(fd, b"\r")
     read_until(lambda: False, 15)
-    if alive():
-        os.kill(pid, 9)
+    alive() and os.kill(pid, 9)
     _, status = os.waitpid(pid, 0)
     got.status = os.waitstatus_to_exitcode(status)
     got.kept = termios.tcgetattr(fd) == settings
@@ -317,8 +281,8 @@ def drive_terminal(command, env, cwd, answers, enter, wait_for=None, stderr_path
 
 
 def run_case(t, case, locale, folder):
-    """Runs one row in its folder; returns what is wrong with the outcome. The program runs in
-    the scratch folder, so that a relative path gone wrong lands there, never in the checkout."""
+    """Runs one row in its folder, the program in the scratch folder (where a relative path gone
+    wrong lands, never in the checkout); returns what is wrong with the outcome."""
     for rel, content in case.before.items():
         path = t.host(folder, rel, locale)
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -344,27 +308,25 @@ def run_case(t, case, locale, folder):
             # Linux: a terminal emulator's TERM, and standard error apart from the screen.
             env = None if t.wine else dict(t.env(locale, folder), TERM="xterm")
             stderr_path = None if t.wine else os.path.join(t.root, folder + ".stderr")
-            got = drive_terminal(t.command(console=case.console), env, t.root, answers, b"\r", wait_for, stderr_path)
+            got = drive_terminal(t.command(console=case.console), env, t.root, answers, wait_for, stderr_path)
             ok, running, screen, status = got.ok, got.running, got.screen, got.status
             problems += got.problems + ([] if got.kept else ["the terminal's settings changed"])
             # The editor: paste mode on before the first prompt (never from the background) and off
             # at the end, whatever the way out; no character inserted or deleted in place, which
             # moves the cursor off beside wide characters under some terminal types.
-            editor, started = not t.wine and terminal_utf8 and t.editor, not answers[0].startswith(b"\x1a<bg")
+            editor = not t.wine and terminal_utf8 and t.line_reader == "libedit"
+            started = not answers[0].startswith(b"\x1a<bg")
             if editor and ((PASTE_ON in screen.split(b"PcmData--->")[0]) != started or paste_mode_on(screen)):
                 problems.append("the paste mode is not on before the first prompt and off at the end")
             if editor and re.search(rb"\x1b\[(4h|\d*[@P])", screen):
                 problems.append("the editor inserts or deletes characters in place")
             problems += [f"{text!r} not {times} times on the screen" for text, times in (case.shows or {}).items()
                          if screen.count(text.encode()) != times]
-            if stderr_path and os.path.getsize(stderr_path):
-                problems.append(f"standard error {open(stderr_path, 'rb').read()!r}")
+            err = open(stderr_path, "rb").read() if stderr_path else b""
             # No result: a signal ends the run at the first prompt.
             texts = (BANNER, "出力ファイル名を名を", "..." + case.result) if case.result else (BANNER,)
             hint = "Enterキーを押すとウィンドウを閉じます".encode("utf-8")  # only where it waits
-            if b"PcmData--->" not in screen and started:
-                problems.append(f"no prompt on the screen within 120 s: {screen!r}")
-            elif not ok or not all(x.encode("utf-8" if terminal_utf8 else "cp932") in screen for x in texts) or \
+            if not ok or not all(x.encode("utf-8" if terminal_utf8 else "cp932") in screen for x in texts) or \
                     (hint in screen) != case.waits:
                 problems.append(f"prompts first {ok}, screen {screen!r}")
             if running != case.waits:
@@ -377,8 +339,8 @@ def run_case(t, case, locale, folder):
             if out != want:
                 at = next((i for i, (a, b) in enumerate(zip(out, want)) if a != b), min(len(out), len(want)))
                 problems.append(f"console bytes differ from byte {at}: got {out[at:at + 40]!r}, want {want[at:at + 40]!r}")
-            if err:
-                problems.append(f"standard error {err!r}")
+        if err:
+            problems.append(f"standard error {err!r}")
     finally:
         if release and release():
             problems.append(f"{case.held[0]} was disturbed")
@@ -406,16 +368,12 @@ def run_case(t, case, locale, folder):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--program", required=True)
-    parser.add_argument("--wine")
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    for option in ("--program", "--wine", "--root", "--holder", "--user-prefix", "--only"):
+        parser.add_argument(option, required=option == "--program")
     parser.add_argument("--drive", default="t")
-    parser.add_argument("--root", help="scratch folder (with --wine: the folder the drive maps)")
-    parser.add_argument("--holder", help="Windows program that holds a file open (with --wine)")
-    parser.add_argument("--user-prefix", help="Wine prefix of uid 65534 (with --wine)")
-    parser.add_argument("--large", action="store_true", help="also convert a file past 4 GiB")
-    parser.add_argument("--line-reader", default="plain", help="libedit: the program edits typed lines")
-    parser.add_argument("--only", help="the case folders to run, comma-separated")
+    parser.add_argument("--line-reader", default="plain")  # libedit: the program edits typed lines
+    parser.add_argument("--large", action="store_true")
     args = parser.parse_args()
     t = Target(args)
     where = "wine" if t.wine else "linux"
