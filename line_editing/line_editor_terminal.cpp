@@ -130,6 +130,19 @@ const char* Capability(EditLine* editor, const char* name) {
     return el_get(editor, EL_GETTC, name, &text) == 0 && text != nullptr ? text : "";
 }
 
+// Waits up to `wait` ms (-1: for good) for the terminal's next bytes, read into the editor's
+// buffer. Returns their count, 0 where none came within the wait, -1 for an error (errno says
+// which), or kInputEnded.
+constexpr ssize_t kInputEnded = -2;
+ssize_t ReadBytes(LineEditor& state, int wait) {
+    pollfd input = {STDIN_FILENO, POLLIN, 0};
+    const int ready = poll(&input, 1, wait);
+    const ssize_t got = ready > 0 ? read(STDIN_FILENO, state.bytes, sizeof state.bytes) : ready;
+    state.bytesAt = 0;
+    state.bytesEnd = got > 0 ? static_cast<std::size_t>(got) : 0;
+    return ready > 0 && got == 0 ? kInputEnded : got;
+}
+
 // Asks the terminal where the cursor stands, reading keys typed meanwhile on; false where no
 // answer came within the wait. A terminal that did not answer is not asked again, and its late
 // answer goes quietly.
@@ -138,16 +151,9 @@ bool AskPosition(LineEditor& state) {
     std::fflush(stdout);
     Send("\033[6n");
     state.reader.awaitsPosition = true;
-    for (int waited = 0; state.reader.awaitsPosition && waited < TERMINAL_SLOW_LINK_WAIT_MS;) {
-        if (state.bytesAt == state.bytesEnd) {
-            pollfd input = {STDIN_FILENO, POLLIN, 0};
-            const int ready = poll(&input, 1, 100);
-            waited += 100;  // no more than this, and near enough for a signal's interruption
-            const ssize_t got = ready > 0 ? read(STDIN_FILENO, state.bytes, sizeof state.bytes) : 0;
-            if (got < 0 && errno != EINTR) break;
-            state.bytesAt = 0;
-            state.bytesEnd = got > 0 ? static_cast<std::size_t>(got) : 0;
-        }
+    // In steps of 100 ms: near enough the wait where a signal cuts one short.
+    for (int waited = 0; state.reader.awaitsPosition && waited < TERMINAL_SLOW_LINK_WAIT_MS; waited += 100) {
+        if (state.bytesAt == state.bytesEnd && ReadBytes(state, 100) < 0 && errno != EINTR) break;
         while (state.bytesAt < state.bytesEnd && state.reader.awaitsPosition) {
             if (FeedTerminalByte(state.reader, state.bytes[state.bytesAt++], state.keys)) el_beep(state.editor);
         }
@@ -220,13 +226,9 @@ int ReadKey(EditLine* editor, wchar_t* key) {
         Resume(state);
         if (!state.keys.empty()) break;  // typed while the terminal was asked where its cursor is
         if (state.bytesAt == state.bytesEnd) {
-            pollfd input = {STDIN_FILENO, POLLIN, 0};
-            const int ready = poll(&input, 1, TerminalKeyWait(state.reader));
-            const ssize_t got = ready > 0 ? read(STDIN_FILENO, state.bytes, sizeof state.bytes) : ready;
-            if (got < 0 && errno == EINTR) continue;
-            if (got < 0 || (ready > 0 && got == 0)) return got == 0 ? 0 : -1;
-            state.bytesAt = 0;
-            state.bytesEnd = static_cast<std::size_t>(got);
+            const ssize_t got = ReadBytes(state, TerminalKeyWait(state.reader));
+            if (got == -1 && errno == EINTR) continue;
+            if (got < 0) return got == kInputEnded ? 0 : -1;
         }
         const int byte = state.bytesAt < state.bytesEnd ? state.bytes[state.bytesAt++] : NO_MORE_BYTES;
         if (FeedTerminalByte(state.reader, byte, state.keys)) el_beep(editor);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "line_editing/utf8.h"
 #include "platform/platform.h"
 
 namespace {
@@ -12,7 +13,7 @@ std::size_t CharacterLength(const std::string& text, std::size_t at, unsigned co
     const auto lead = static_cast<unsigned char>(text[at]);
     std::size_t size = 1;
     if (codePage == 65001) {
-        size = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        size = Utf8Length(lead);
     } else if (PlatformIsLeadByte(codePage, lead)) {
         size = 2;
     }
@@ -41,22 +42,6 @@ std::size_t SamePrefix(const std::string& a, const std::string& b, const Complet
         same += size;
     }
     return same;
-}
-
-// The UTF-8 character at `at`: its value, or -1 for bytes that are no UTF-8 (a cut or overlong
-// form, a surrogate, a value past U+10FFFF).
-long Utf8At(const std::string& text, std::size_t at, std::size_t size) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (size == 1) return lead < 0x80 ? lead : -1;
-    if (lead < 0xC2 || lead > 0xF4 || at + size > text.size()) return -1;
-    unsigned long c = lead & (0x7F >> size);
-    for (std::size_t i = 1; i < size; ++i) {
-        const auto byte = static_cast<unsigned char>(text[at + i]);
-        if ((byte & 0xC0) != 0x80) return -1;
-        c = c << 6 | (byte & 0x3F);
-    }
-    const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
-    return c < least[size] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ? -1 : static_cast<long>(c);
 }
 
 // True when the program reads the name back as typed: "\\" separates, control characters

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include "line_editing/utf8.h"
+
 namespace {
 
 constexpr char ESC = '\033';
@@ -16,6 +18,10 @@ bool IsDigit(int byte) { return byte >= '0' && byte <= '9'; }
 bool IsParameter(int byte) { return byte >= 0x30 && byte <= 0x3F; }
 bool IsIntermediate(int byte) { return byte >= 0x20 && byte <= 0x2F; }
 bool IsFinal(int byte) { return byte >= 0x40 && byte <= 0x7E; }
+// An Escape alone, or with intermediate bytes: a key by itself (Escape, Alt with it) once its wait runs out.
+bool EscapeAlone(const std::string& sequence) {
+    return sequence == "\033" || (sequence.size() > 1 && IsIntermediate(sequence[1]));
+}
 
 // A character begun and not finished: U+FFFD in its place.
 void CutCharacter(TerminalKeyReader& reader, std::wstring& out) {
@@ -28,14 +34,10 @@ void CutCharacter(TerminalKeyReader& reader, std::wstring& out) {
 void Decode(TerminalKeyReader& reader, unsigned char byte, std::wstring& out) {
     if (!reader.character.empty() && (byte & 0xC0) == 0x80) {
         reader.character += static_cast<char>(byte);
-        const auto lead = static_cast<unsigned char>(reader.character[0]);
-        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        const std::size_t length = Utf8Length(static_cast<unsigned char>(reader.character[0]));
         if (reader.character.size() < length) return;
-        unsigned long value = lead & (0x7F >> length);
-        for (std::size_t i = 1; i < length; ++i) value = value << 6 | (reader.character[i] & 0x3F);
-        const unsigned long least[] = {0, 0, 0x80, 0x800, 0x10000};
-        const bool valid = value >= least[length] && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF);
-        out += valid ? static_cast<wchar_t>(value) : REPLACEMENT;
+        const long value = Utf8At(reader.character, 0, length);
+        out += value < 0 ? REPLACEMENT : static_cast<wchar_t>(value);
         reader.character.clear();
         return;
     }
@@ -247,7 +249,7 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
         reader.alt = reader.inString = reader.stringEscape = false;
         reader.skip = 0;
         if (pasted) return false;
-        if (!stalled && (held == "\033" || (held.size() > 1 && IsIntermediate(held[1])))) {
+        if (!stalled && EscapeAlone(held)) {
             for (char c : held) keys += static_cast<wchar_t>(c);  // a lone Escape, or Alt with a key
             return false;
         }
@@ -323,8 +325,7 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
 
 int TerminalKeyWait(const TerminalKeyReader& reader) {
     if (reader.pasteEnding || reader.swallowing) return TERMINAL_PASTE_SETTLE_MS;
-    const bool escapeAlone = reader.sequence == "\033" || (reader.sequence.size() > 1 && IsIntermediate(reader.sequence[1]));
-    if (escapeAlone && !reader.inPaste) return TERMINAL_ESCAPE_WAIT_MS;
+    if (EscapeAlone(reader.sequence) && !reader.inPaste) return TERMINAL_ESCAPE_WAIT_MS;
     const bool begun = reader.inPaste || reader.inString || reader.skip > 0 || !reader.sequence.empty() ||
                        !reader.character.empty();
     return begun ? TERMINAL_SLOW_LINK_WAIT_MS : -1;

@@ -25,14 +25,6 @@ constexpr DWORD kLineSize = 1024;
 // Past this many names, or a screenful, the listing asks first.
 constexpr std::size_t kNamesListedUnasked = 100;
 
-// The console behind a standard stream, or nullptr when the stream is a file, a pipe or a
-// device other than a console.
-HANDLE ConsoleOf(std::FILE* stream) {
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    DWORD mode = 0;
-    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
-}
-
 // Key presses waiting in the console's input, flushed where there are any: line breaks, and
 // others. A key let go, focus and the mouse do not count.
 struct WaitingKeys {
@@ -186,8 +178,8 @@ std::vector<FolderEntry> ListFolder(const std::string& folder) {
 bool EditsTypedLines() { return false; }
 
 long ReadTypedLine(std::FILE* stream, const char* prompt, char* line, std::size_t capacity) {
-    HANDLE console = ConsoleOf(stream);
-    if (console == nullptr) return TYPED_LINE_NONE;
+    if (!PlatformIsConsole(stream)) return TYPED_LINE_NONE;
+    HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
     HANDLE screen = GetStdHandle(STD_OUTPUT_HANDLE);
     const bool completes = prompt != nullptr && WakesAtTab(screen);
     wchar_t wide[kLineSize];

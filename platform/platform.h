@@ -146,8 +146,8 @@ inline constexpr std::size_t CONSOLE_TEXT_SIZE = 512;
 // caller then writes.
 bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t length);
 
-// The UTF-8 form of a console text given in its own form (Shift_JIS): its length in `out`, or -1
-// where it does not convert or fit. For texts a line editor shows itself.
+// The UTF-8 form of a console text given in its own form (Shift_JIS), for texts the POSIX line
+// editor shows itself: its length in `out`, or -1 where it does not convert or fit (Windows: -1).
 long PlatformUtf8FromConsoleText(const char* bytes, std::size_t length, char* out, std::size_t capacity);
 
 // How this system's terminals write typed paths.

@@ -54,6 +54,17 @@ int OpenWithoutWaiting(const char* path, int flags) {
     return fd;
 }
 
+// The length of what an open descriptor reads: a file's size, and a block device's end (its size
+// reads 0), the position kept; -1 for a folder, or where it cannot be taken.
+std::int64_t LengthOf(int fd) {
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return -1;
+    if (!S_ISBLK(info.st_mode)) return info.st_size;
+    const off_t at = lseek(fd, 0, SEEK_CUR);
+    const off_t end = lseek(fd, 0, SEEK_END);
+    return at >= 0 && lseek(fd, at, SEEK_SET) == at ? end : -1;
+}
+
 struct FreeText {
     void operator()(char* text) const { std::free(text); }
 };
@@ -180,10 +191,7 @@ std::int64_t PlatformQueryFileLength(const char* path) {
     if (!native) return -1;
     const int fd = OpenWithoutWaiting(native.get(), O_RDONLY);
     if (fd < 0) return -1;
-    struct stat info;
-    const bool ok = fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode);
-    // A block device's size reads 0: its length is where it ends.
-    const std::int64_t length = !ok ? -1 : S_ISBLK(info.st_mode) ? lseek(fd, 0, SEEK_END) : info.st_size;
+    const std::int64_t length = LengthOf(fd);
     close(fd);
     return length;
 }
@@ -221,15 +229,7 @@ PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream) {
             S_ISREG(info.st_mode)};
 }
 
-std::int64_t PlatformStreamLength(std::FILE* stream) {
-    const int fd = fileno(stream);
-    struct stat info;
-    if (fstat(fd, &info) != 0) return -1;
-    if (!S_ISBLK(info.st_mode)) return info.st_size;
-    const off_t at = lseek(fd, 0, SEEK_CUR);
-    const off_t end = lseek(fd, 0, SEEK_END);
-    return at >= 0 && lseek(fd, at, SEEK_SET) == at ? end : -1;
-}
+std::int64_t PlatformStreamLength(std::FILE* stream) { return LengthOf(fileno(stream)); }
 
 bool PlatformCannotTakePieces(const char* path) {
     const NativePath native = ToNativePath(path);

@@ -182,12 +182,8 @@ bool PlatformWriteConsoleText(std::FILE* stream, const char* bytes, std::size_t 
     return WriteConsoleW(console, wide, static_cast<DWORD>(count), &written, nullptr) != 0;
 }
 
-long PlatformUtf8FromConsoleText(const char* bytes, std::size_t length, char* out, std::size_t capacity) {
-    wchar_t wide[CONSOLE_TEXT_SIZE];  // one UTF-16 unit at most for each byte
-    const int count = length > CONSOLE_TEXT_SIZE ? 0 : MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length), wide, static_cast<int>(std::size(wide)));
-    const int converted = count <= 0 ? 0 : WideCharToMultiByte(CP_UTF8, 0, wide, count, out, static_cast<int>(capacity), nullptr, nullptr);
-    return converted > 0 || length == 0 ? converted : -1;
-}
+// Never called here: a Windows console takes its texts as UTF-16 (PlatformWriteConsoleText).
+long PlatformUtf8FromConsoleText(const char*, std::size_t, char*, std::size_t) { return -1; }
 
 // A Windows console pastes a dropped path in double quotes, ' is a letter of file names, and so
 // is "~".

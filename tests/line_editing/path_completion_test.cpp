@@ -28,7 +28,7 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
         // Never offered: the program reads "\\" as a separator and drops a final blank; a control
         // character (C1 too), U+FFFD and a byte that is no UTF-8 cannot be typed at the editor.
         {"in\\x.pcm", false}, {"in.pcm ", false}, {"in\x1b.pcm", false}, {"in\xc2\x9b.pcm", false},
-        {"in\xef\xbf\xbd.pcm", false}, {"in\xe9.pcm", false}, {"in\xe8\xa1.pcm", false}};
+        {"in\xef\xbf\xbd.pcm", false}, {"in\xe9.pcm", false}, {"in\xe8\xa1.pcm", false}, {"in\xe8\xa1", false}};
     ExpectCompletions(folder, {'/', false, 65001}, {
         {"/d/i", "/d/", "n.pcm", {}},                   // one file
         {"/d/s", "/d/", "p 表/", {}},                   // one folder gets "/"
