@@ -53,7 +53,6 @@ chmod 777 "$work/drive_t" "$work/drive_u"
 # The prefix must not exist before its first use, and the drives are linked only after the
 # set-up has finished. With Wine's 32-bit loader installed the prefix runs both kinds of exe.
 "$wine64" wineboot -i >/dev/null 2>&1
-"$wineserver" -w
 # A copy named pcmconv_xp.exe finds the version of Windows XP, which reads console lines as before.
 "$wine64" reg add 'HKCU\Software\Wine\AppDefaults\pcmconv_xp.exe' /v Version /d winxp /f >/dev/null 2>&1
 "$wineserver" -w
