@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -10,29 +11,44 @@ namespace {
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// The path with ASCII letters lowered and "\\" for every separator, walking by characters of the
-// code page so that a second byte 0x5C is never a separator; where its last part begins, and
-// whether a ".." part stands in it.
-std::string LoweredPath(const char* path, unsigned codePage, std::size_t* lastPartAt, bool* dotDot) {
+// A path as Windows reads it: ASCII letters lowered and "\\" for every separator, walking by
+// characters of the code page so that a second byte 0x5C is never a separator; its parts as Windows
+// tidies them before it opens anything ("." gone, ".." taking the part before it, a drive's "c:" a
+// part of its own); and whether a ".." part stands in it.
+struct WindowsPath {
     std::string lowered;
-    std::size_t partAt = 0;
-    *dotDot = false;
+    std::vector<std::string> parts;
+    bool dotDot = false;
+};
+
+WindowsPath ReadWindowsPath(const char* path, unsigned codePage) {
+    WindowsPath read;
+    std::string part;
+    auto endPart = [&] {
+        read.dotDot = read.dotDot || part == "..";
+        if (part == ".." && !read.parts.empty()) read.parts.pop_back();
+        if (!part.empty() && part != "." && part != "..") read.parts.push_back(part);
+        part.clear();
+    };
     for (std::size_t at = 0; path[at] != '\0'; ++at) {
         const char c = path[at];
         if (PlatformIsLeadByte(codePage, static_cast<unsigned char>(c)) && path[at + 1] != '\0') {
-            lowered += c;
-            lowered += path[++at];
-        } else if (IsSeparator(c)) {
-            *dotDot = *dotDot || lowered.compare(partAt, std::string::npos, "..") == 0;
-            lowered += '\\';
-            partAt = lowered.size();
+            part += c;
+            part += path[++at];
+            read.lowered += part.substr(part.size() - 2);
+            continue;
+        }
+        const char lowered = IsSeparator(c) ? '\\' : IsLetter(c) ? static_cast<char>(c | 0x20) : c;
+        read.lowered += lowered;
+        if (lowered == '\\') {
+            endPart();
         } else {
-            lowered += IsLetter(c) ? static_cast<char>(c | 0x20) : c;
+            part += lowered;
+            if (at == 1 && c == ':' && IsLetter(path[0])) endPart();
         }
     }
-    *dotDot = *dotDot || lowered.compare(partAt, std::string::npos, "..") == 0;
-    *lastPartAt = partAt;
-    return lowered;
+    endPart();
+    return read;
 }
 
 // A name Windows reads as a device (with `nul`, the null device too): what stands before the
@@ -57,17 +73,15 @@ bool IsDeviceName(std::string name, unsigned codePage, bool nul = false) {
 }  // namespace
 
 bool OpensWindowsDevice(const char* path, unsigned codePage) {
-    std::size_t lastPartAt = 0;
-    bool dotDot = false;
-    const std::string lowered = LoweredPath(path, codePage, &lastPartAt, &dotDot);
-    // A drive in front is no part of the name: "C:con" is the console too.
-    const bool drivePrefix = lastPartAt == 0 && lowered.size() >= 2 && IsLetter(lowered[0]) && lowered[1] == ':';
-    if (IsDeviceName(lowered.substr(drivePrefix ? 2 : lastPartAt), codePage)) return true;
+    const WindowsPath read = ReadWindowsPath(path, codePage);
+    const std::string& lowered = read.lowered;
+    // The name Windows opens last, as it tidies the path: T:\o\con.wav\. is the console too.
+    if (!read.parts.empty() && IsDeviceName(read.parts.back(), codePage)) return true;
     std::size_t server = std::string::npos;  // where a network path's server name begins
     if (lowered.compare(0, 4, "\\\\.\\") == 0 || lowered.compare(0, 4, "\\\\?\\") == 0 ||
         lowered.compare(0, 4, "\\??\\") == 0) {
         const bool drive = lowered.size() >= 7 && IsLetter(lowered[4]) && lowered.compare(5, 2, ":\\") == 0;
-        if (dotDot || !(drive || lowered.compare(4, 4, "unc\\") == 0)) return true;
+        if (read.dotDot || !(drive || lowered.compare(4, 4, "unc\\") == 0)) return true;
         if (!drive) server = 8;
     } else if (lowered.compare(0, 2, "\\\\") == 0) {
         server = 2;
@@ -78,10 +92,9 @@ bool OpensWindowsDevice(const char* path, unsigned codePage) {
 }
 
 bool WindowsOutputIsDevice(const char* path, unsigned codePage) {
-    std::size_t lastPartAt = 0;
-    bool dotDot = false;
-    const std::string lowered = LoweredPath(path, codePage, &lastPartAt, &dotDot);
-    if (lowered == "nul" || lowered == "\\\\.\\nul") return false;
-    const bool drivePrefix = lastPartAt == 0 && lowered.size() >= 2 && IsLetter(lowered[0]) && lowered[1] == ':';
-    return OpensWindowsDevice(path, codePage) || IsDeviceName(lowered.substr(drivePrefix ? 2 : lastPartAt), codePage, true);
+    const WindowsPath read = ReadWindowsPath(path, codePage);
+    if (read.lowered == "nul" || read.lowered == "\\\\.\\nul") return false;
+    // A device name as a folder's makes a folder that Explorer cannot remove, and under it files.
+    return OpensWindowsDevice(path, codePage) ||
+           std::any_of(read.parts.begin(), read.parts.end(), [&](const std::string& part) { return IsDeviceName(part, codePage, true); });
 }

@@ -129,6 +129,9 @@ CASES = [
          on=LINUX),
     Case("nulwav", "nul.wav in a folder, the null device there", (r"{d}\in.pcm", r"{d}\nul.wav"), IO, WRITE_FAILED,
          on=WINE),
+    # As Windows tidies the path: a last "." goes, and a device name makes no folder.
+    Case("devdot", "a device name, then \\.", (r"{d}\in.pcm", r"{d}\con.wav\."), IO, WRITE_FAILED, {"con.wav": GONE}, on=WINE),
+    Case("devdir", "a device name as a folder", (r"{d}\in.pcm", r"{d}\con\x.wav"), IO, WRITE_FAILED, {"con": GONE}, on=WINE),
     Case("ttyin", "a terminal as the input: the output untouched", ("/dev/tty", r"{d}\out.wav"),
          {"out.wav": b"precious"}, READ_FAILED, {"out.wav": b"precious"}, on=LINUX, stream="tty"),
     Case("slashes", "\"/\" and mixed separators make every folder", (r"{d}\in.pcm", r"{u}/n1/n2\n3/out.wav"),
@@ -242,6 +245,7 @@ CASES = [
     Case("wtabxp", "terminal, Tab under Windows XP's version", None, IO, NO_INPUT, on=WINE, console="xp",
          keys=("{d}\\in\t\n", "{d}\\o.wav\n")),
     # A console line holding Ctrl+J before its end is refused whole: no part of it answers a prompt.
+    # Wine's console keeps the LF; conhost drops LF keys, and there the joined text names no file.
     Case("ttyctlj", "terminal, Ctrl+J inside a console line", None, {**IO, "out.wav": b"precious"}, NO_INPUT,
          {"out.wav": b"precious", "o.wav": GONE}, on=WINE, console="utf-8", keys=("{d}\\in.pcm" + CTRL_J + "{d}\\out.wav\n", "{d}\\o.wav\n")),
     # An extra Enter pasted with the paths must not end the wait.
