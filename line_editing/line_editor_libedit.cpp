@@ -111,7 +111,7 @@ void ListNames(EditLine* editor, const std::vector<std::string>& names) {
 unsigned char CompleteTypedPath(EditLine* editor, int) {
     const LineInfo* line = el_line(editor);
     const std::string typed(line->buffer, static_cast<std::size_t>(line->cursor - line->buffer));
-    const CompletionRules rules = {'/', false, 65001};
+    const CompletionRules rules = {'/', nullptr, 65001};
     std::string folder = CompletionFolder(typed, rules);
     // "~/" lists the home folder, as the program reads it.
     const char* home = std::getenv("HOME");

@@ -1,6 +1,8 @@
 #include "line_editing/path_completion.h"
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 #include "line_editing/utf8.h"
 #include "platform/platform.h"
@@ -20,25 +22,46 @@ std::size_t CharacterLength(const std::string& text, std::size_t at, unsigned co
     return std::min(size, text.size() - at);
 }
 
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Where the path begins in the typed text: after blanks and an opening double quote, which the
+// program drops from a line; blanks count only before a quote or an absolute path ("C:", "\\",
+// "~/"), as the line rules read them.
+std::size_t PathStart(const std::string& typed) {
+    const std::size_t at = std::min(typed.find_first_not_of(" \t"), typed.size());
+    const char next = at + 1 < typed.size() ? typed[at + 1] : '\0';
+    if (at < typed.size() && typed[at] == '"') return at + 1;
+    const bool absolute = at < typed.size() && (IsSeparator(typed[at]) || next == ':' || (typed[at] == '~' && IsSeparator(next)));
+    return absolute ? at : 0;
+}
+
 std::size_t NameStart(const std::string& typed, unsigned codePage) {
-    std::size_t start = 0;
-    for (std::size_t at = 0; at < typed.size(); at += CharacterLength(typed, at, codePage)) {
-        if (typed[at] == '/' || typed[at] == '\\') start = at + 1;
+    std::size_t start = PathStart(typed);
+    for (std::size_t at = start; at < typed.size(); at += CharacterLength(typed, at, codePage)) {
+        if (IsSeparator(typed[at])) start = at + 1;
     }
     return start;
 }
 
-char Folded(char c, bool ignoreCase) { return ignoreCase && c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c; }
+// A name's characters each with its case folded where the rules fold it: what names compare as.
+std::string Folded(const std::string& name, const CompletionRules& rules) {
+    if (rules.foldCase == nullptr) return name;
+    std::string folded;
+    for (std::size_t at = 0, size = 0; at < name.size(); at += size) {
+        size = CharacterLength(name, at, rules.codePage);
+        folded += rules.foldCase(name.substr(at, size));
+    }
+    return folded;
+}
 
-// How many leading bytes `a` and `b` share in whole characters, letter case aside where the rules say.
+// How many leading bytes `a` and `b` share in whole characters, letter case aside where the rules
+// fold it; characters of other lengths never match.
 std::size_t SamePrefix(const std::string& a, const std::string& b, const CompletionRules& rules) {
     std::size_t same = 0;
     while (same < a.size() && same < b.size()) {
         const std::size_t size = CharacterLength(a, same, rules.codePage);
-        if (same + size > b.size()) break;
-        for (std::size_t i = same; i < same + size; ++i) {
-            if (Folded(a[i], rules.ignoreCase && size == 1) != Folded(b[i], rules.ignoreCase && size == 1)) return same;
-        }
+        const std::string ofA = a.substr(same, size), ofB = b.substr(same, CharacterLength(b, same, rules.codePage));
+        if (ofA != ofB && (ofA.size() != ofB.size() || rules.foldCase == nullptr || rules.foldCase(ofA) != rules.foldCase(ofB))) break;
         same += size;
     }
     return same;
@@ -62,19 +85,21 @@ bool Reachable(const std::string& name, const CompletionRules& rules) {
 }  // namespace
 
 std::string CompletionFolder(const std::string& typed, const CompletionRules& rules) {
-    std::size_t start = NameStart(typed, rules.codePage);
-    const bool drive = typed.size() >= 2 && typed[1] == ':';
-    if (rules.separator == '\\') return typed.substr(0, start == 0 && drive ? 2 : start);
-    std::string folder = typed.substr(0, start);
+    const std::size_t path = PathStart(typed);
+    const std::size_t start = NameStart(typed, rules.codePage);
+    const bool drive = typed.size() >= path + 2 && typed[path + 1] == ':';
+    if (rules.separator == '\\') return typed.substr(path, (start == path && drive ? path + 2 : start) - path);
+    std::string folder = typed.substr(path, start - path);
     std::replace(folder.begin(), folder.end(), '\\', '/');
     return folder.empty() ? "./" : folder;
 }
 
 PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEntry>& entries,
                             const CompletionRules& rules) {
+    const std::size_t path = PathStart(typed);
     const std::size_t nameStart = NameStart(typed, rules.codePage);
-    const bool drive = rules.separator == '\\' && nameStart == 0 && typed.size() >= 2 && typed[1] == ':';
-    const std::string start = typed.substr(drive ? 2 : nameStart);
+    const bool drive = rules.separator == '\\' && nameStart == path && typed.size() >= path + 2 && typed[path + 1] == ':';
+    const std::string start = typed.substr(drive ? path + 2 : nameStart);
     std::vector<const FolderEntry*> matches;
     for (const FolderEntry& entry : entries) {
         const std::string& name = entry.name;
@@ -87,20 +112,29 @@ PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEn
     std::size_t common = first.size();
     for (const FolderEntry* match : matches) common = std::min(common, SamePrefix(first, match->name, rules));
     completion.insert = first.substr(start.size(), common - start.size());
-    if (matches.size() == 1 && matches[0]->folder) completion.insert += rules.separator;
+    const bool quoted = path > 0 && typed[path - 1] == '"';
+    if (matches.size() == 1) completion.insert += matches[0]->folder ? std::string(1, rules.separator) : quoted ? "\"" : "";
     if (completion.insert.empty() && matches.size() > 1) {
         for (const FolderEntry* match : matches) completion.listed.push_back(match->name);
         // Sorted as the rules compare names: where letter case does not count, neither for the order.
-        auto key = [&](std::string name) {
-            for (std::size_t at = 0; at < name.size(); at += CharacterLength(name, at, rules.codePage)) {
-                if (CharacterLength(name, at, rules.codePage) == 1) name[at] = Folded(name[at], rules.ignoreCase);
-            }
-            return name;
-        };
         std::sort(completion.listed.begin(), completion.listed.end(),
-                  [&](const std::string& a, const std::string& b) { return key(a) < key(b); });
+                  [&](const std::string& a, const std::string& b) { return Folded(a, rules) < Folded(b, rules); });
     }
     return completion;
+}
+
+std::size_t Utf8Columns(const std::string& text) {
+    // East Asian Wide and Fullwidth, as terminals and consoles draw them.
+    static const std::pair<long, long> kWide[] = {
+        {0x1100, 0x115F}, {0x2E80, 0x303E}, {0x3041, 0xA4CF}, {0xAC00, 0xD7A3}, {0xF900, 0xFAFF}, {0xFE10, 0xFE19},
+        {0xFE30, 0xFE6F}, {0xFF00, 0xFF60}, {0xFFE0, 0xFFE6}, {0x1F300, 0x1F64F}, {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD}};
+    std::size_t columns = 0;
+    for (std::size_t at = 0, size = 0; at < text.size(); at += size) {
+        size = std::min<std::size_t>(Utf8Length(static_cast<unsigned char>(text[at])), text.size() - at);
+        const long c = Utf8At(text, at, size);
+        columns += std::any_of(std::begin(kWide), std::end(kWide), [c](const auto& r) { return c >= r.first && c <= r.second; }) ? 2 : 1;
+    }
+    return columns;
 }
 
 std::vector<std::string> ListingRows(const std::vector<std::string>& names,

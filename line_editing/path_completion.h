@@ -10,11 +10,16 @@
 // How a system's names complete.
 struct CompletionRules {
     char separator;     // added after a folder's name: '/' on POSIX, '\\' on Windows
-    bool ignoreCase;    // names match without regard to letter case (Windows); the text added
-                        // takes the name's own case
+    // Where letter case does not count (Windows): a character's form with its case folded, as the
+    // file system compares names (Д and д, Ａ and ａ alike); nullptr where case counts. The text
+    // added takes the name's own case.
+    std::string (*foldCase)(const std::string& character);
     unsigned codePage;  // of the typed text and the names: 65001 (UTF-8) or a Windows ANSI code
                         // page, whose lead bytes take the byte after them, 0x5C included
 };
+
+// The typed path begins after blanks and an opening double quote that the program drops from a line
+// (a dropped or pasted path), where blanks stand before a quote or an absolute path.
 
 // The folder whose names complete `typed`: the part up to its last separator (POSIX: with "/"
 // separators, "./" for a bare name; Windows: as typed, a drive's "C:" included).
@@ -32,7 +37,8 @@ std::vector<FolderEntry> ListFolder(const std::string& folder);
 
 // What Tab does. Both empty: no name matches, or one is typed whole (a beep).
 struct PathCompletion {
-    std::string insert;               // added at the cursor: whole characters, the separator after a folder
+    std::string insert;               // added at the cursor: whole characters, the separator after a
+                                      // folder, the closing quote after a file where one was opened
     std::vector<std::string> listed;  // shown, sorted: several names match and nothing can be added
 };
 
@@ -43,6 +49,9 @@ struct PathCompletion {
 // that is no UTF-8.
 PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEntry>& entries,
                             const CompletionRules& rules);
+
+// The display columns of UTF-8 text: two for each wide or full-width character, one for others.
+std::size_t Utf8Columns(const std::string& text);
 
 // Names in rows of columns that fit `width` display columns, down each column first, as ls
 // writes them; `widths` holds each name's display width.

@@ -29,7 +29,7 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
         // character (C1 too), U+FFFD and a byte that is no UTF-8 cannot be typed at the editor.
         {"in\\x.pcm", false}, {"in.pcm ", false}, {"in\x1b.pcm", false}, {"in\xc2\x9b.pcm", false},
         {"in\xef\xbf\xbd.pcm", false}, {"in\xe9.pcm", false}, {"in\xe8\xa1.pcm", false}, {"in\xe8\xa1", false}};
-    ExpectCompletions(folder, {'/', false, 65001}, {
+    ExpectCompletions(folder, {'/', nullptr, 65001}, {
         {"/d/i", "/d/", "n.pcm", {}},                   // one file
         {"/d/s", "/d/", "p 表/", {}},                   // one folder gets "/"
         {"/d/sp 表", "/d/", "/", {}},                   // a folder typed whole
@@ -41,21 +41,35 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
         {"/d/a", "/d/", "", {"a1.pcm", "a2.pcm"}},      // several names, nothing to add: listed
         {"in.pcm", "./", "", {}},                       // typed whole: nothing to add, nothing to list
         {"/d/x", "/d/", "", {}},                        // no name: a beep
+        {"  \"/d/i", "/d/", "n.pcm\"", {}},              // after blanks and a quote, which a file closes
+        {" /d/sp", "/d/", " 表/", {}},                   // blanks before an absolute path go
+        {" i", "./", "", {}},                            // before a name they are its own
     });
+}
+
+// Folds as the tests' Windows does: ASCII letters, and the full-width ones of code page 932 (ａ 82 81
+// to Ａ 82 60).
+std::string FoldCase(const std::string& c) {
+    const auto second = static_cast<unsigned char>(c.back());
+    if (c.size() == 2 && c[0] == '\x82' && second >= 0x81 && second <= 0x9A) return {c[0], static_cast<char>(second - 0x21)};
+    return c.size() == 1 && c[0] >= 'a' && c[0] <= 'z' ? std::string(1, static_cast<char>(c[0] - 0x20)) : c;
 }
 
 // A Windows console: names in the ANSI code page (932 here), letter case aside, "\\" after a
 // folder, the folder as typed; the second byte 0x5C of 表 separates nothing.
 TEST(CompletePath, WindowsRules) {
     const std::vector<FolderEntry> folder = {{"Sound", true}, {"\x95\x5C.wav", false}, {"\x95\x5C\x8E\xA6", false},
-                                             {"abc1.WAV", false}, {"ABc2.wav", false}, {"x\x01", false}};
-    ExpectCompletions(folder, {'\\', true, 932}, {
+                                             {"abc1.WAV", false}, {"ABc2.wav", false}, {"x\x01", false},
+                                             {"\x82\x60\x82\x81.pcm", false}};
+    ExpectCompletions(folder, {'\\', FoldCase, 932}, {
         {"C:\\d\\s", "C:\\d\\", "ound\\", {}},  // the name's own case, then "\\"
         {"C:so", "C:", "und\\", {}},                   // a drive's current folder
         {"\x95\x5C.", "", "wav", {}},                   // 表 typed whole, no separator in it
         {"d\\a", "d\\", "bc", {}},                   // a common prefix, its case from the first name
         {"d\\ABC", "d\\", "", {"abc1.WAV", "ABc2.wav"}},
         {"d\\x", "d\\", "", {}},                     // a control character: never offered
+        {"\x82\x81", "", "\x82\x81.pcm", {}},             // ａ finds Ａａ.pcm: full-width letters fold too
+        {" \"C:so", "C:", "und\\", {}},                // a drive after a blank and a quote
     });
 }
 
@@ -66,6 +80,8 @@ TEST(ListingRows, ColumnsThatFitTheTerminal) {
     EXPECT_EQ(ListingRows(names, widths, 9), (std::vector<std::string>{"a   d", "bb  e", "表"}));
     EXPECT_EQ(ListingRows(names, widths, 10), (std::vector<std::string>{"a   表  e", "bb  d"}));
     EXPECT_EQ(ListingRows(names, widths, 3), names);
+    // A console under UTF-8 counts UTF-16 units: the columns are counted instead.
+    EXPECT_EQ(Utf8Columns("a\xE8\xA1\xA8\xEF\xBD\x81\xEF\xBD\xB1\xF0\xA0\x80\x8B"), 8u);  // a, 表, ａ, ｱ, 𠀋
 }
 
 }  // namespace
