@@ -5,6 +5,7 @@
 #include "dialogue/console_dialogue.h"
 #include "dialogue/console_output.h"
 #include "folders/output_folders.h"
+#include "line_editing/typed_lines.h"
 #include "platform/platform.h"
 #include "texts/console_texts.h"
 
@@ -18,7 +19,7 @@ int main() {
     if (WaitsBeforeClosing(PlatformIsConsole(stdin), PlatformIsConsole(stdout),
                            PlatformConsoleProcessCount())) {
         WriteConsoleText(stdout, true, texts::TEXT_CLOSE_HINT);
-        PlatformWaitForEnter(status);
+        WaitForEnter(status);
     }
     return status;
 }

@@ -18,13 +18,19 @@ inline constexpr long TYPED_LINE_REFUSED = -2;  // a character the code page lac
 
 // Reads one typed line whole, its line end included: at a Windows console through its Unicode
 // interface, converted to the ANSI code page with no best-fit substitutes, refused where it holds
-// a control character before its end or where more lines of a paste wait behind it (flushed, as
-// are a paste's closing line breaks); where lines are edited here, through the editor. `prompt`
+// a control character before its end, is longer than the console's read over all its reads, or
+// where more lines of a paste wait behind it (then every key behind it goes, and what of a paste is
+// still coming in, and so do a paste's closing line breaks); Ctrl+C or Ctrl+Break read it anew
+// where they do not end the run; where lines are edited here, through the editor. `prompt`
 // is the prompt's last line (Shift_JIS): shown first where EditsTypedLines, and written again
 // under a Tab's listing. Returns its length in bytes (at most `capacity`; 0 for end of input
 // typed on an empty line), or one of the results above; TYPED_LINE_NONE where the stream is no
 // such console, or where the console call fails.
 long ReadTypedLine(std::FILE* stream, const char* prompt, char* line, std::size_t capacity);
-// Releases what ReadTypedLine kept between lines (the editor, this run's answers), once the last
-// line is read.
+// Releases what ReadTypedLine kept between lines (the editor, this run's answers), and sets the
+// console's input mode back to what the program found, once the last line is read.
 void EndTypedLines();
+// Waits until Enter is pressed at a Windows console whose window closes as the program ends, what
+// was typed before the wait dropped; Ctrl+C, Ctrl+Break or closing the window end the process there
+// with `status` as its exit status. POSIX: nothing (no terminal closes with the program).
+void WaitForEnter(int status);

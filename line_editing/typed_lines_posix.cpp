@@ -25,3 +25,6 @@ long ReadTypedLine(std::FILE* stream, const char* prompt, char* line, std::size_
 }
 
 void EndTypedLines() { EndLineEditor(); }
+
+// Never called: PlatformConsoleProcessCount is 0 at every POSIX terminal.
+void WaitForEnter(int) {}

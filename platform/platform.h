@@ -111,7 +111,8 @@ void PlatformUnlockFile(PlatformLockHandle handle);
 // ---- Folders
 
 // Creates the one folder a prefix names ("\\" separators, a closing "\\" allowed) with
-// default security. Makes no missing parents. False when it was not made.
+// default security. Makes no missing parents. False when it was not made; Windows makes no folder
+// named like a device (CON, NUL, COM1, ... in any part), which Explorer could not remove.
 bool PlatformCreateFolder(const char* prefix);
 // True where the system resolves "." and ".." in a path from its text alone (Windows), so that a
 // folder a later ".." cancels is never needed; false where ".." goes through the folder it
@@ -166,6 +167,3 @@ TypedPathForms PlatformTypedPathForms();
 
 // How many processes share this process's console; 0 where there is none or it cannot be told.
 unsigned PlatformConsoleProcessCount();
-// Waits until Enter is pressed at the console, what was typed before the wait discarded.
-// Should the console close first, the process ends there with `status` as its exit status.
-void PlatformWaitForEnter(int status);

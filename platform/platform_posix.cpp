@@ -328,6 +328,3 @@ TypedPathForms PlatformTypedPathForms() {
 
 // No POSIX terminal is a window that closes when the program ends: nothing waits.
 unsigned PlatformConsoleProcessCount() { return 0; }
-
-// Never called here: PlatformConsoleProcessCount is always 0.
-void PlatformWaitForEnter(int) {}

@@ -30,11 +30,6 @@ HANDLE ConsoleOf(std::FILE* stream) {
     return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
 }
 
-UINT g_statusOnClose = 0;
-
-// Closing the window (or Ctrl+C) while waiting ends the process with the dialogue's status.
-BOOL WINAPI EndWithStatus(DWORD) { ExitProcess(g_statusOnClose); }
-
 }  // namespace
 
 void* PlatformAllocZeroed(std::size_t size) {
@@ -142,7 +137,9 @@ void PlatformUnlockFile(PlatformLockHandle handle) {
 }
 
 bool PlatformCreateFolder(const char* prefix) {
-    return PlatformGranted(SERVICE_CREATE_FOLDER, prefix) && CreateDirectoryA(prefix, nullptr) != 0;
+    // A folder named like a device (T:\o\con\) could not be removed from Explorer: never made.
+    return PlatformGranted(SERVICE_CREATE_FOLDER, prefix) && !WindowsOutputIsDevice(prefix, PlatformAnsiCodePage()) &&
+           CreateDirectoryA(prefix, nullptr) != 0;
 }
 
 bool PlatformResolvesDotsByText() { return true; }
@@ -192,17 +189,4 @@ TypedPathForms PlatformTypedPathForms() { return {false, nullptr, PlatformAnsiCo
 unsigned PlatformConsoleProcessCount() {
     DWORD processes[2];
     return GetConsoleProcessList(processes, 2);
-}
-
-void PlatformWaitForEnter(int status) {
-    g_statusOnClose = static_cast<UINT>(status);
-    SetConsoleCtrlHandler(EndWithStatus, TRUE);
-    HANDLE console = GetStdHandle(STD_INPUT_HANDLE);
-    // What was typed ahead (an extra Enter pasted with the paths) must not end the wait.
-    FlushConsoleInputBuffer(console);
-    wchar_t typed[256];
-    DWORD got = 0;
-    while (ReadConsoleW(console, typed, static_cast<DWORD>(std::size(typed)), &got, nullptr) && got > 0 &&
-           typed[got - 1] != L'\n') {
-    }
 }

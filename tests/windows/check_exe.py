@@ -19,7 +19,8 @@ MAJOR, MINOR, BUILD = re.search(r"project\(pcmconv VERSION (\d+)\.(\d+)\.(\d+)",
 SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "user32.dll", "advapi32.dll", "ucrtbase.dll"}
 # What the 32-bit exe may import: each of these is in Windows XP SP3. KERNEL32: minimum
 # supported client Windows 2000 or XP (GetConsoleProcessList, PeekConsoleInputW, FindFirstFileW,
-# GetVersionExW, ReadConsoleInputW, FillConsoleOutputCharacterW) in Microsoft's documentation.
+# GetVersionExW, ReadConsoleInputW, FillConsoleOutputCharacterW, SetConsoleMode, LCMapStringW) in
+# Microsoft's documentation.
 # msvcrt: functions of the Visual C++ 6 run time that XP's msvcrt.dll exports. A new import
 # is a decision: check it before it goes on the list.
 XP_SP3_IMPORTS = {
@@ -31,9 +32,9 @@ XP_SP3_IMPORTS = {
         GetConsoleMode GetConsoleProcessList GetCurrentThreadId GetFileInformationByHandle
         GetFileSize GetFileType GetLastError GetModuleHandleA GetModuleHandleW
         GetProcAddress GetStartupInfoA GetStdHandle GlobalAlloc GlobalFree GlobalHandle
-        InitializeCriticalSection IsDBCSLeadByteEx LeaveCriticalSection LoadLibraryA
+        InitializeCriticalSection IsDBCSLeadByteEx LCMapStringW LeaveCriticalSection LoadLibraryA
         LoadLibraryW LockFileEx MultiByteToWideChar PeekConsoleInputW ReadConsoleW ReleaseSemaphore
-        SetConsoleCtrlHandler SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc
+        SetConsoleCtrlHandler SetConsoleMode SetLastError SetUnhandledExceptionFilter Sleep TlsAlloc
         TlsFree TlsGetValue TlsSetValue VirtualProtect VirtualQuery WaitForSingleObject
         WideCharToMultiByte WriteConsoleW""".split()),
     "msvcrt.dll": set("""
