@@ -7,4 +7,6 @@ bool FileExists(const char* path) { return StreamHandle(PlatformOpenStream(path,
 
 std::int64_t QueryFileLength(const char* path) { return PlatformQueryFileLength(path); }
 
-bool NamesSameFile(const char* pathA, const char* pathB) { return PlatformSameFile(pathA, pathB); }
+bool NamesSameFile(const char* pathA, const char* pathB) {
+    return PlatformOneFile(PlatformPathIdentity(pathA), PlatformPathIdentity(pathB));
+}

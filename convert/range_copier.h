@@ -2,6 +2,7 @@
 // Copies a byte range of one file onto another, block by block.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/platform.h"
 
@@ -25,13 +26,16 @@ inline constexpr int COPY_RANGE_SOURCE_CHANGED = -5;       // not the source exp
 inline constexpr int COPY_RANGE_DESTINATION_CHANGED = -6;  // not the destination expected: nothing written
 inline constexpr int COPY_RANGE_NO_BUFFER = -50;      // no block buffer; nothing was opened
 
-// The files that pieces written by name must meet: what their first opens met, and the length
-// the pieces so far gave a destination that is a file. A file deleted between pieces may leave its
-// number to the one the next piece creates; that one is empty.
+// The files that pieces written by name must meet: what their first opens met (the source unchanged
+// since: its change time the same), the length the pieces so far gave a destination that is a file,
+// and the bytes the first read of the source got from its start, which later reads must get again.
+// A file deleted between pieces may leave its number to the one the next piece creates; that one is
+// empty.
 struct PieceFiles {
     PlatformFileIdentity source;
     PlatformFileIdentity destination;
     std::int64_t destinationLength = 0;
+    std::string sourceStart;
 };
 
 // True when an open destination is the one `expected` names, as long as the pieces so far left it.
@@ -39,7 +43,10 @@ bool MeetsDestination(std::FILE* destination, const PieceFiles& expected);
 
 // Copies the source's bytes [start, end) onto the destination as `flags` says, in blocks
 // of COPY_BLOCK_SIZE, each read from its absolute offset. A range whose end lies before its
-// start copies nothing. With `expected`, what the two opens met must be those files, or nothing
-// is copied. On a failure nothing more is read or written; what was written stays.
+// start copies nothing. With `expected`, the pieces' files: the two opens must meet those files and
+// the source give the bytes its first read got, the destination, which the first piece made, is
+// appended to but never created, and before it is closed its path must
+// still name it, at the length the copy gave it, and the source be unchanged; or nothing more is
+// copied. On a failure nothing more is read or written; what was written stays.
 int CopyFileRange(std::int64_t start, std::int64_t end, const char* sourcePath,
                   const char* destinationPath, unsigned flags, const PieceFiles* expected = nullptr);

@@ -20,6 +20,7 @@ enum PlatformService {
     SERVICE_OPEN,           // PlatformOpenStream, PlatformQueryFileLength: as a missing file
     SERVICE_CREATE_FOLDER,  // PlatformCreateFolder: as a folder that cannot be made
     SERVICE_LOCK,           // PlatformLockFile: as a file system that cannot lock
+    SERVICE_SEEK,           // PlatformSeekStream (before every block read): as a seek that fails
 };
 // Called with the service and the path it is about to use (nullptr for memory); false fails
 // the call as the system would.
@@ -48,34 +49,54 @@ void PlatformFree(void* block);
 // allowed. A folder never opens, on any system, and no open waits for the other end of a
 // FIFO. nullptr on failure. Each read or write of the stream may go to the system at once.
 std::FILE* PlatformOpenStream(const char* path, const char* mode);
+// Opens an existing file to append to, never creating it: every write goes to its end, wherever
+// another program left it. nullptr where it does not exist or does not open (as PlatformOpenStream).
+std::FILE* PlatformOpenToAppend(const char* path);
 // Moves a stream to an absolute 64-bit offset; false on failure.
 bool PlatformSeekStream(std::FILE* stream, std::int64_t offset);
+// Empties an open file stream that is a file (its length 0); false where that fails.
+bool PlatformTruncateStream(std::FILE* stream);
 // The length of an existing file, opened for reading only with sharing allowed (a block
-// device's taken at its end); -1 when it cannot be taken (missing, a folder, not readable).
+// device's taken at its end); -1 when it cannot be taken (missing, a folder, not readable, or a
+// file system whose sizes are not what its files give: /proc, /sys, debugfs, cgroup and the like).
 std::int64_t PlatformQueryFileLength(const char* path);
 // True when the path names what gives its bytes only in order, never at set offsets: a pipe, a
 // socket, a terminal, a serial port or another device that cannot seek. Learnt without
 // disturbing it: POSIX by its type, and a device opened to ask only where it is one of
 // /dev/null's kind (/dev/zero, /dev/full, ...), all of which seek; Windows by the path's form.
 bool PlatformIsUnseekable(const char* path);
-// True when both paths name one existing file, however each is spelled: compares the
-// file's identity (device and inode; volume serial number and file index), never text.
-bool PlatformSameFile(const char* pathA, const char* pathB);
-// What an open stream is: its file's identity, as PlatformSameFile compares it, so that a later
-// open of the same path can tell whether it met the same file; not `known` where the system
-// gives none (a Windows device). Asks the open stream, never the path.
+// What a file is, from an open stream, a path or a lock: its identity (device and inode; volume
+// serial number and file index), so that a later open can tell whether it met the same file, and
+// what PlatformOneFile needs where two identities show one file; not `known` where the system gives
+// none (a Windows device, a missing path).
 struct PlatformFileIdentity {
     std::uint64_t device = 0;  // device; volume serial number
     std::uint64_t number = 0;  // inode; file index
     bool known = false;
     bool regular = false;  // a file on a disk, whose length is its content (not a device)
+    std::int64_t size = -1;
+    std::int64_t modified = 0;  // POSIX: modification time in ns; Windows: last write time
+    std::int64_t changed = 0;   // POSIX: change time in ns (any write, link or rename); Windows: last write time
+    bool numbersKept = true;    // the file system keeps inode numbers (FUSE, FAT and exFAT make them up)
 };
 PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream);
+// What the path names now (following links), unopened where the system allows.
+PlatformFileIdentity PlatformPathIdentity(const char* path);
 inline bool PlatformSameIdentity(const PlatformFileIdentity& a, const PlatformFileIdentity& b) {
     return a.known == b.known && a.device == b.device && a.number == b.number && a.regular == b.regular;
 }
+// True when two identities are one file: the same identity, or where a file system shows one file
+// under two (an overlay's merged and upper paths, a FUSE mirror, a case variant on exFAT), files of
+// the same length and modification and change times to the nanosecond, with the same inode number
+// where both file systems keep them. Two distinct files alike in all that are taken for one.
+inline bool PlatformOneFile(const PlatformFileIdentity& a, const PlatformFileIdentity& b) {
+    if (!a.known || !b.known) return false;
+    if (a.device == b.device && a.number == b.number) return true;
+    return a.regular && b.regular && a.size == b.size && a.modified == b.modified && a.changed == b.changed &&
+           (a.number == b.number || !a.numbersKept || !b.numbersKept);
+}
 // The length of what an open stream reads, from the system (a block device's taken at its end),
-// or -1. Some files' length is not their content: /proc's read 0 and give bytes.
+// or -1, as PlatformQueryFileLength.
 std::int64_t PlatformStreamLength(std::FILE* stream);
 // True when the path names what cannot take a file written in pieces, each opened anew and
 // appended: POSIX a FIFO or a socket (each open a new reader's stream), a block device (no end
@@ -105,6 +126,8 @@ PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLo
 // The byte a Windows lock covers, far past any data (2^63 - 2), so that no read or write of
 // the pieces meets it; a program that takes this program's locks locks the same byte.
 inline constexpr std::uint64_t LOCK_BYTE_OFFSET = (std::uint64_t{1} << 63) - 2;
+// The file a lock holds; not `known` for NO_LOCK.
+PlatformFileIdentity PlatformLockIdentity(PlatformLockHandle handle);
 // Releases a lock; NO_LOCK is ignored.
 void PlatformUnlockFile(PlatformLockHandle handle);
 

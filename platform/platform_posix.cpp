@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <csignal>
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <fcntl.h>
@@ -18,6 +20,9 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sys/vfs.h>
+#endif
 
 
 namespace {
@@ -54,11 +59,52 @@ int OpenWithoutWaiting(const char* path, int flags) {
     return fd;
 }
 
+// The type of the file system an open descriptor's file is on (statfs's f_type), 0 where unknown.
+std::uint32_t FileSystemType(int fd) {
+#if defined(__linux__)
+    struct statfs info;
+    return fstatfs(fd, &info) == 0 ? static_cast<std::uint32_t>(info.f_type) : 0;
+#else
+    return 0;
+#endif
+}
+
+// File systems whose sizes are not what their files give (proc, sysfs, debugfs, tracefs, configfs,
+// securityfs, cgroup, cgroup2, bpf, pstore, efivarfs, selinuxfs, smackfs, fusectl, binfmt_misc,
+// nsfs), by their magic numbers: /sys files say 4096 and give a few bytes, /proc's say 0.
+bool SizesAreNotLengths(std::uint32_t type) {
+    static const std::uint32_t kTypes[] = {0x9FA0, 0x62656572, 0x64626720, 0x74726163, 0x62656570, 0x73636673,
+                                           0x0027E0EB, 0x63677270, 0xCAFE4A11, 0x6165676C, 0xDE5E81E4, 0xF97CFF8C,
+                                           0x43415D53, 0x65735543, 0x42494E4D, 0x6E736673};
+    return std::find(std::begin(kTypes), std::end(kTypes), type) != std::end(kTypes);
+}
+
+// A file's identity from its status and its file system's type; FUSE (0x65735546), FAT (0x4D44) and
+// exFAT (0x2011BAB0) make inode numbers up.
+PlatformFileIdentity IdentityOf(const struct stat& info, std::uint32_t fileSystem) {
+    PlatformFileIdentity identity;
+    identity.device = static_cast<std::uint64_t>(info.st_dev);
+    identity.number = static_cast<std::uint64_t>(info.st_ino);
+    identity.known = true;
+    identity.regular = S_ISREG(info.st_mode);
+    identity.size = info.st_size;
+    identity.modified = info.st_mtim.tv_sec * std::int64_t{1000000000} + info.st_mtim.tv_nsec;
+    identity.changed = info.st_ctim.tv_sec * std::int64_t{1000000000} + info.st_ctim.tv_nsec;
+    identity.numbersKept = fileSystem != 0x65735546 && fileSystem != 0x4D44 && fileSystem != 0x2011BAB0;
+    return identity;
+}
+
+PlatformFileIdentity IdentityOfDescriptor(int fd) {
+    struct stat info;
+    return fstat(fd, &info) == 0 ? IdentityOf(info, FileSystemType(fd)) : PlatformFileIdentity{};
+}
+
 // The length of what an open descriptor reads: a file's size, and a block device's end (its size
-// reads 0), the position kept; -1 for a folder, or where it cannot be taken.
+// reads 0), the position kept; -1 for a folder, a file system whose sizes are not lengths, or where
+// it cannot be taken.
 std::int64_t LengthOf(int fd) {
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) return -1;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) || SizesAreNotLengths(FileSystemType(fd))) return -1;
     if (!S_ISBLK(info.st_mode)) return info.st_size;
     const off_t at = lseek(fd, 0, SEEK_CUR);
     const off_t end = lseek(fd, 0, SEEK_END);
@@ -148,18 +194,10 @@ long Utf8FromCodePage932(const char* bytes, std::size_t length, char* out, std::
     return static_cast<long>(capacity - outLeft);
 }
 
-}  // namespace
-
-void* PlatformAllocZeroed(std::size_t size) {
-    if (!PlatformGranted(SERVICE_ALLOCATE, nullptr)) return nullptr;
-    return std::calloc(size == 0 ? 1 : size, 1);
-}
-
-void PlatformFree(void* block) { std::free(block); }
-
-std::FILE* PlatformOpenStream(const char* path, const char* mode) {
+// A stream on what `path` names, opened with open(2) `flags` and given the C `mode` of the same
+// meaning; nullptr for a folder.
+std::FILE* OpenFileStream(const char* path, int flags, const char* mode) {
     if (!PlatformGranted(SERVICE_OPEN, path)) return nullptr;
-    const int flags = OpenFlags(mode);
     const NativePath native = ToNativePath(path);
     if (flags < 0 || !native) return nullptr;
     const int fd = OpenWithoutWaiting(native.get(), flags);
@@ -181,9 +219,24 @@ std::FILE* PlatformOpenStream(const char* path, const char* mode) {
     return stream;
 }
 
-bool PlatformSeekStream(std::FILE* stream, std::int64_t offset) {
-    return fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+}  // namespace
+
+void* PlatformAllocZeroed(std::size_t size) {
+    if (!PlatformGranted(SERVICE_ALLOCATE, nullptr)) return nullptr;
+    return std::calloc(size == 0 ? 1 : size, 1);
 }
+
+void PlatformFree(void* block) { std::free(block); }
+
+std::FILE* PlatformOpenStream(const char* path, const char* mode) { return OpenFileStream(path, OpenFlags(mode), mode); }
+
+std::FILE* PlatformOpenToAppend(const char* path) { return OpenFileStream(path, O_WRONLY | O_APPEND, "ab"); }
+
+bool PlatformSeekStream(std::FILE* stream, std::int64_t offset) {
+    return PlatformGranted(SERVICE_SEEK, nullptr) && fseeko(stream, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool PlatformTruncateStream(std::FILE* stream) { return std::fflush(stream) == 0 && ftruncate(fileno(stream), 0) == 0; }
 
 std::int64_t PlatformQueryFileLength(const char* path) {
     if (!PlatformGranted(SERVICE_OPEN, path)) return -1;
@@ -212,21 +265,18 @@ bool PlatformIsUnseekable(const char* path) {
     return unseekable;
 }
 
-bool PlatformSameFile(const char* pathA, const char* pathB) {
-    struct stat a;
-    struct stat b;
-    const NativePath nativeA = ToNativePath(pathA);
-    const NativePath nativeB = ToNativePath(pathB);
-    if (!nativeA || !nativeB) return false;
-    if (stat(nativeA.get(), &a) != 0 || stat(nativeB.get(), &b) != 0) return false;
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
+PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream) { return IdentityOfDescriptor(fileno(stream)); }
 
-PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream) {
+PlatformFileIdentity PlatformPathIdentity(const char* path) {
+    const NativePath native = ToNativePath(path);
     struct stat info;
-    if (fstat(fileno(stream), &info) != 0) return {};
-    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino), true,
-            S_ISREG(info.st_mode)};
+    if (!native || stat(native.get(), &info) != 0) return {};
+    std::uint32_t fileSystem = 0;
+#if defined(__linux__)
+    struct statfs system;
+    if (statfs(native.get(), &system) == 0) fileSystem = static_cast<std::uint32_t>(system.f_type);
+#endif
+    return IdentityOf(info, fileSystem);
 }
 
 std::int64_t PlatformStreamLength(std::FILE* stream) { return LengthOf(fileno(stream)); }
@@ -265,6 +315,10 @@ PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLo
     const bool held = regular && errno == EWOULDBLOCK;
     close(fd);
     return held ? LOCK_HELD : LOCK_NOT_NEEDED;
+}
+
+PlatformFileIdentity PlatformLockIdentity(PlatformLockHandle handle) {
+    return handle == NO_LOCK ? PlatformFileIdentity{} : IdentityOfDescriptor(static_cast<int>(handle));
 }
 
 void PlatformUnlockFile(PlatformLockHandle handle) {

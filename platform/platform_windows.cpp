@@ -22,6 +22,21 @@ HANDLE OpenForQuery(const char* path, DWORD access) {
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+PlatformFileIdentity IdentityOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (file == INVALID_HANDLE_VALUE || file == nullptr || !GetFileInformationByHandle(file, &info)) return {};
+    PlatformFileIdentity identity;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity.known = true;
+    identity.regular = GetFileType(file) == FILE_TYPE_DISK;
+    identity.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    // XP gives no change time: the last write time stands for both.
+    identity.modified = identity.changed = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+    return identity;
+}
+
 // The console behind a standard stream, or nullptr when the stream is a file, a pipe or a
 // device other than a console.
 HANDLE ConsoleOf(std::FILE* stream) {
@@ -46,9 +61,27 @@ std::FILE* PlatformOpenStream(const char* path, const char* mode) {
     return _fsopen(path, mode, _SH_DENYNO);
 }
 
-bool PlatformSeekStream(std::FILE* stream, std::int64_t offset) {
-    return _fseeki64(stream, offset, SEEK_SET) == 0;
+std::FILE* PlatformOpenToAppend(const char* path) {
+    if (!PlatformGranted(SERVICE_OPEN, path)) return nullptr;
+    // Appending alone, as "ab" writes, shared as _fsopen shares; but never a new file.
+    HANDLE file = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(file), _O_APPEND | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(fd, "ab");
+    if (stream == nullptr) _close(fd);
+    return stream;
 }
+
+bool PlatformSeekStream(std::FILE* stream, std::int64_t offset) {
+    return PlatformGranted(SERVICE_SEEK, nullptr) && _fseeki64(stream, offset, SEEK_SET) == 0;
+}
+
+bool PlatformTruncateStream(std::FILE* stream) { return std::fflush(stream) == 0 && _chsize(_fileno(stream), 0) == 0; }
 
 std::int64_t PlatformQueryFileLength(const char* path) {
     if (!PlatformGranted(SERVICE_OPEN, path)) return -1;
@@ -64,26 +97,15 @@ std::int64_t PlatformQueryFileLength(const char* path) {
 
 bool PlatformIsUnseekable(const char* path) { return OpensWindowsDevice(path, PlatformAnsiCodePage()); }
 
-bool PlatformSameFile(const char* pathA, const char* pathB) {
-    BY_HANDLE_FILE_INFORMATION a{};
-    BY_HANDLE_FILE_INFORMATION b{};
-    for (int i = 0; i < 2; ++i) {
-        HANDLE file = OpenForQuery(i == 0 ? pathA : pathB, 0);
-        if (file == INVALID_HANDLE_VALUE) return false;
-        const BOOL ok = GetFileInformationByHandle(file, i == 0 ? &a : &b);
-        CloseHandle(file);
-        if (!ok) return false;
-    }
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream) {
+    return IdentityOf(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
 }
 
-PlatformFileIdentity PlatformStreamIdentity(std::FILE* stream) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &info)) return {};
-    return {info.dwVolumeSerialNumber, (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow,
-            true, GetFileType(file) == FILE_TYPE_DISK};
+PlatformFileIdentity PlatformPathIdentity(const char* path) {
+    HANDLE file = OpenForQuery(path, 0);
+    const PlatformFileIdentity identity = IdentityOf(file);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return identity;
 }
 
 std::int64_t PlatformStreamLength(std::FILE* stream) { return _filelengthi64(_fileno(stream)); }
@@ -91,19 +113,9 @@ std::int64_t PlatformStreamLength(std::FILE* stream) { return _filelengthi64(_fi
 bool PlatformCannotTakePieces(const char* path) { return WindowsOutputIsDevice(path, PlatformAnsiCodePage()); }
 
 bool PlatformIsOwnOutput(const char* path) {
-    BY_HANDLE_FILE_INFORMATION file{};
-    HANDLE opened = OpenForQuery(path, 0);
-    if (opened == INVALID_HANDLE_VALUE) return false;
-    const bool disk = GetFileType(opened) == FILE_TYPE_DISK && GetFileInformationByHandle(opened, &file);
-    CloseHandle(opened);
+    const PlatformFileIdentity file = PlatformPathIdentity(path);
     for (const DWORD stream : {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
-        BY_HANDLE_FILE_INFORMATION info{};
-        HANDLE own = GetStdHandle(stream);
-        if (disk && own != INVALID_HANDLE_VALUE && own != nullptr && GetFileType(own) == FILE_TYPE_DISK &&
-            GetFileInformationByHandle(own, &info) && info.dwVolumeSerialNumber == file.dwVolumeSerialNumber &&
-            info.nFileIndexHigh == file.nFileIndexHigh && info.nFileIndexLow == file.nFileIndexLow) {
-            return true;
-        }
+        if (file.regular && PlatformSameIdentity(IdentityOf(GetStdHandle(stream)), file)) return true;
     }
     return false;
 }
@@ -130,6 +142,10 @@ PlatformLockResult PlatformLockFile(const char* path, bool exclusive, PlatformLo
     const bool held = disk && GetLastError() == ERROR_LOCK_VIOLATION;
     CloseHandle(file);
     return held ? LOCK_HELD : LOCK_NOT_NEEDED;
+}
+
+PlatformFileIdentity PlatformLockIdentity(PlatformLockHandle handle) {
+    return handle == NO_LOCK ? PlatformFileIdentity{} : IdentityOf(reinterpret_cast<HANDLE>(handle));
 }
 
 void PlatformUnlockFile(PlatformLockHandle handle) {

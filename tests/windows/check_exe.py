@@ -39,8 +39,8 @@ XP_SP3_IMPORTS = {
         WideCharToMultiByte WriteConsoleW""".split()),
     "msvcrt.dll": set("""
         __getmainargs __initenv __mb_cur_max __p__acmdln __p__commode __p__fmode __set_app_type
-        __setusermatherr _amsg_exit _cexit _close _errno _filelengthi64 _fileno _fsopen
-        _get_osfhandle _initterm _iob _onexit _read _setmode abort atoi calloc clearerr exit
+        __setusermatherr _amsg_exit _cexit _chsize _close _errno _fdopen _filelengthi64 _fileno _fsopen
+        _get_osfhandle _initterm _iob _onexit _open_osfhandle _read _setmode abort atoi calloc clearerr exit
         fclose ferror fflush fgetpos fprintf fputc fputs fread free fsetpos fwrite getc
         localeconv malloc memchr memcmp memcpy memmove memset putc realloc setlocale setvbuf
         signal strchr strcmp strerror strlen strncmp strncpy ungetc vfprintf wcslen""".split()),
