@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #if defined(__linux__)
@@ -180,40 +181,84 @@ TEST(ConvertPcmDataToWav, EachRefusedOpenIsAFailure) {
     ADD_FAILURE() << "the conversion never ended without a refused open";
 }
 
-// Another program deletes the output, or renames another file over the input or the output,
-// just before each open in turn, as between two pieces: a run that ends in 21 wrote the WAV file
-// of the input whole; a later piece that meets another file than the first ends the run, 28 for
-// the input, 31 for the output. Without the locks, which keep other programs from deleting the
-// files on Windows, as on a file system that cannot lock.
+// Another program acts on the input or the output just before each open in turn, and before each
+// seek (each block read), as between two pieces or in the middle of one: a run that ends in 21 wrote
+// the WAV file of what the input then holds, whole; any other ends with a text the act allows, the
+// input kept where the act left it alone, an output deleted after the first piece never made anew.
+// Without the locks, which keep other programs from deleting the files on Windows, as on a file
+// system that cannot lock.
 TEST(ConvertPcmDataToWav, EachPieceMeetsTheFileTheFirstMet) {
-    for (int swap = 0; swap < 3; ++swap) {
-        int failures = 0;
-        for (long nth = 1;; ++nth) {
-            ScratchFolder folder;
-            const std::string in = folder.Path("in.pcm"), out = folder.Path("out.wav"), other = folder.Path("other");
-            WriteFileBytes(in, PatternBytes(3000));
-            WriteFileBytes(other, "JUNK" + PatternBytes(500));
-            InjectedFault noLocks(SERVICE_LOCK, 1, true);
-            InjectedFault swapped(SERVICE_OPEN, nth, [&] {
-                std::error_code ignored;
-                if (swap == 0) fs::remove(out, ignored);
-                if (swap > 0) fs::rename(other, swap == 1 ? in : out, ignored);
-            });
-            const std::string result = ConvertPcmDataToWav(in.c_str(), out.c_str());
-            if (result == texts::TEXT_RESULT_DONE) {  // of the input as it was, or of the other one, whole
-                const Bytes wav = ReadFileBytes(out);
-                const Bytes pcm = wav.size() == 3016 ? PatternBytes(3000) : "JUNK" + PatternBytes(500);
-                EXPECT_TRUE(wav.size() == pcm.size() + 16 && wav == WavHeader(pcm.substr(4, 4), pcm.substr(9, 3), pcm.substr(12, 16),
-                                                                               wav.substr(40, 4)) + pcm.substr(28))
-                    << "swap " << swap << " at open " << nth;
-            } else {
-                ++failures;
-                EXPECT_EQ(result, swap == 1 ? texts::TEXT_RESULT_READ_FAILED : texts::TEXT_RESULT_WRITE_FAILED)
-                    << "swap " << swap << " at open " << nth;
+    using Act = void (*)(const std::string& in, const std::string& out, const std::string& other, std::error_code& e);
+    const char *const read = texts::TEXT_RESULT_READ_FAILED, *const write = texts::TEXT_RESULT_WRITE_FAILED,
+                      *const same = texts::TEXT_RESULT_SAME_FILE;
+    const struct {
+        const char* what;
+        Act act;
+        std::vector<const char*> results;  // the failures it allows
+        bool inputKept;
+    } acts[] = {
+        {"output deleted", [](auto&, auto& out, auto&, auto& e) { fs::remove(out, e); }, {write}, true},
+        {"other over the input", [](auto& in, auto&, auto& other, auto& e) { fs::rename(other, in, e); }, {read}, false},
+        {"other over the output", [](auto&, auto& out, auto& other, auto& e) { fs::rename(other, out, e); }, {write}, true},
+        {"the output a link to the input", [](auto& in, auto& out, auto&, auto& e) { fs::remove(out, e), fs::create_hard_link(in, out, e); },
+         {same, write, read}, true},  // linking changes the input too
+        {"the input a link to the output", [](auto& in, auto& out, auto&, auto& e) { fs::remove(in, e), fs::create_hard_link(out, in, e); },
+         {same, read}, false},
+        {"the input cut", [](auto& in, auto&, auto&, auto& e) { fs::resize_file(in, 10, e); }, {read}, false},
+        {"the input rewritten in place", [](auto& in, auto&, auto&, auto&) { WriteFileBytes(in, Bytes(2 * COPY_BLOCK_SIZE + 33, 'x')); },
+         {read}, false},
+        {"the output cut", [](auto&, auto& out, auto&, auto& e) { fs::resize_file(out, 1, e); }, {write}, true},
+        {"the output added to", [](auto&, auto& out, auto&, auto&) { std::ofstream(out, std::ios::app) << "more"; }, {write}, true},
+    };
+    const Bytes pcm = PatternBytes(2 * COPY_BLOCK_SIZE + 33);
+    for (const PlatformService service : {SERVICE_OPEN, SERVICE_SEEK}) {
+        for (const auto& a : acts) {
+            int failures = 0, acted = 0;  // Windows refuses to rename or delete a file open without sharing it
+            for (long nth = 1;; ++nth) {
+                ScratchFolder folder;
+                const std::string in = folder.Path("in.pcm"), out = folder.Path("out.wav"), other = folder.Path("other");
+                WriteFileBytes(in, pcm);
+                WriteFileBytes(out, "old");
+                WriteFileBytes(other, "JUNK" + PatternBytes(500));
+                InjectedFault noLocks(SERVICE_LOCK, 1, true);
+                InjectedFault at(service, nth, [&] {
+                    std::error_code refused;
+                    a.act(in, out, other, refused);
+                    acted += !refused;
+                });
+                const std::string result = ConvertPcmDataToWav(in.c_str(), out.c_str());
+                const std::string where = std::string(a.what) + (service == SERVICE_OPEN ? " at open " : " at seek ") + std::to_string(nth);
+                if (result == texts::TEXT_RESULT_DONE) {
+                    const Bytes wav = ReadFileBytes(out), now = ReadFileBytes(in), padded = now + Bytes(28, '\0');
+                    EXPECT_TRUE(wav.size() >= 44 && wav == WavHeader(padded.substr(4, 4), padded.substr(9, 3), padded.substr(12, 16),
+                                                                     wav.substr(40, 4)) + (now.size() > 28 ? now.substr(28) : ""))
+                        << where;
+                } else {
+                    ++failures;
+                    EXPECT_NE(std::find(a.results.begin(), a.results.end(), result), a.results.end()) << where;
+                    EXPECT_TRUE(a.act != acts[0].act || !PathExists(out)) << where << ": made anew";
+                }
+                EXPECT_TRUE(!a.inputKept || ReadFileBytes(in) == pcm) << where << ": the input";
+                if (at.Paths().size() < static_cast<std::size_t>(nth)) break;
             }
-            if (swapped.Paths().size() < static_cast<std::size_t>(nth)) break;
+            EXPECT_TRUE(failures > 0 || acted == 0) << a.what;
         }
-        EXPECT_GT(failures, 0) << "swap " << swap;
+    }
+}
+
+// With the locks: the files a run reads and writes are the ones its locks hold. Another put in the
+// place of one between its lock and its first open ends the run: the input at its header's read,
+// the output at the first piece.
+TEST(ConvertPcmDataToWav, TheFilesTheLocksHold) {
+    for (const long nth : {2L, 3L}) {
+        ScratchFolder folder;
+        const std::string in = folder.Path("in.pcm"), out = folder.Path("out.wav"), other = folder.Path("other");
+        WriteFileBytes(in, PatternBytes(300));
+        WriteFileBytes(other, "JUNK" + PatternBytes(500));
+        std::error_code refused;  // Windows: the locks keep other programs from replacing the files
+        InjectedFault swapped(SERVICE_OPEN, nth, [&] { fs::rename(other, nth == 2 ? in : out, refused); });
+        const std::string result = ConvertPcmDataToWav(in.c_str(), out.c_str());
+        EXPECT_EQ(result, refused ? texts::TEXT_RESULT_DONE : nth == 2 ? texts::TEXT_RESULT_READ_FAILED : texts::TEXT_RESULT_WRITE_FAILED) << nth;
     }
 }
 
@@ -250,6 +295,7 @@ TEST(ConvertPcmDataToWav, DevicesAndFilesWhoseLengthIsNotTheirContent) {
     } cases[] = {
         {"/proc/self/mem", "out.wav", texts::TEXT_RESULT_READ_FAILED, 0}, {"/proc/self/status", "out.wav", texts::TEXT_RESULT_READ_FAILED, 0},
         {"/sys/devices/system/cpu/online", "out.wav", texts::TEXT_RESULT_READ_FAILED, 0}, {"/dev/zero", "out.wav", texts::TEXT_RESULT_READ_FAILED, 0},
+        {"/sys/devices/system/cpu/cpu0/uevent", "out.wav", texts::TEXT_RESULT_READ_FAILED, 0},  // says 4096, gives more than 28
         {"/dev/null", "out.wav", texts::TEXT_RESULT_DONE, 44}, {loop, "out.wav", texts::TEXT_RESULT_DONE, (1 << 20) + 16},
         {in, folder.Path("fifo"), texts::TEXT_RESULT_WRITE_FAILED, 0}, {in, folder.Path("socket"), texts::TEXT_RESULT_WRITE_FAILED, 0},
         {in, loop, texts::TEXT_RESULT_WRITE_FAILED, 0}, {in, "/dev/null", texts::TEXT_RESULT_DONE, 0},
@@ -276,9 +322,10 @@ TEST(ConvertPcmDataToWav, DevicesAndFilesWhoseLengthIsNotTheirContent) {
     if (!missing.empty()) GTEST_SKIP() << "missing here:" << missing;
 }
 
-// Inode numbers repeat across file systems: the first files of two fresh tmpfs mounts share
-// one, and are two files all the same.
-TEST(ConvertPcmDataToWav, SameInodeNumberOnTwoFileSystems) {
+// Inode numbers repeat across file systems: the first files of two fresh tmpfs mounts share one,
+// and are two files all the same. An overlay shows one file twice, at its merged path and in its
+// upper layer, each with an identity of its own: one file, 45, the input untouched.
+TEST(ConvertPcmDataToWav, FileSystemsAndTheirIdentities) {
     ScratchFolder folder;
     const std::string a = folder.Path("a"), b = folder.Path("b"), in = a + "/in", out = b + "/out";
     if (!fs::create_directory(a) || !fs::create_directory(b) || unshare(CLONE_NEWNS) != 0 ||
@@ -292,10 +339,18 @@ TEST(ConvertPcmDataToWav, SameInodeNumberOnTwoFileSystems) {
     const bool shared = stat(in.c_str(), &inInfo) == 0 && stat(out.c_str(), &outInfo) == 0 &&
                         inInfo.st_ino == outInfo.st_ino;
     const std::string result = ConvertPcmDataToWav(in.c_str(), out.c_str());
+    for (const char* layer : {"/l", "/u", "/w", "/m"}) fs::create_directory(b + layer);
+    const bool overlay = mount("o", (b + "/m").c_str(), "overlay", 0, ("lowerdir=" + b + "/l,upperdir=" + b + "/u,workdir=" + b + "/w").c_str()) == 0;
+    WriteFileBytes(b + "/u/x.pcm", PatternBytes(100));
+    const char* overlaid = overlay ? ConvertPcmDataToWav((b + "/m/x.pcm").c_str(), (b + "/u/x.pcm").c_str()) : "";
+    const bool kept = ReadFileBytes(b + "/u/x.pcm") == PatternBytes(100);
+    umount2((b + "/m").c_str(), MNT_DETACH);
     umount2(a.c_str(), MNT_DETACH);
     umount2(b.c_str(), MNT_DETACH);
-    if (!shared) GTEST_SKIP() << "the two files got different inode numbers";
+    if (!shared || !overlay) GTEST_SKIP() << (shared ? "no overlay here" : "the two files got different inode numbers");
     EXPECT_EQ(result, texts::TEXT_RESULT_DONE);
+    EXPECT_STREQ(overlaid, texts::TEXT_RESULT_SAME_FILE);
+    EXPECT_TRUE(kept);
 }
 #endif
 
