@@ -103,8 +103,11 @@ const std::wstring_view* KeyOf(const std::string& sequence) {
 // reports), an intermediate byte (DECRQM's "$ y"), focus in and out, a stray paste end.
 bool IsReport(const std::string& sequence) {
     if (sequence[1] != '[') return false;
+    const char final = sequence.back();
     const bool intermediate = std::any_of(sequence.begin() + 2, sequence.end() - 1, [](char c) { return IsIntermediate(c); });
-    return intermediate || std::strchr("<=>?", sequence[2]) != nullptr || sequence == "\033[I" ||
+    // Position (R), window (t) and status (n) reports; urxvt's mouse (M with parameters).
+    const bool report = std::strchr("Rtn", final) != nullptr || (final == 'M' && sequence.size() > 3);
+    return intermediate || report || std::strchr("<=>?", sequence[2]) != nullptr || sequence == "\033[I" ||
            sequence == "\033[O" || sequence == "\033[201~";
 }
 
@@ -127,7 +130,8 @@ bool FinishSequence(TerminalKeyReader& reader, std::wstring& keys) {
     using namespace editor_keys;
     const std::string sequence = std::exchange(reader.sequence, {});
     const bool alt = std::exchange(reader.alt, false);
-    if (TakePositionReport(reader, sequence) || IsReport(sequence)) return false;
+    // The tail of one that stalled: rung for already, and no key.
+    if (TakePositionReport(reader, sequence) || IsReport(sequence) || reader.stalled) return false;
     const std::wstring_view* key = KeyOf(sequence);
     // Escape before a sequence is rxvt's Alt: Alt+Left and Alt+Right move by word.
     if (alt) key = key == &LEFT ? &WORD_LEFT : key == &RIGHT ? &WORD_RIGHT : key == &UP || key == &DOWN ? nullptr : key;
@@ -147,10 +151,19 @@ void FeedPaste(TerminalKeyReader& reader, int byte, std::wstring& keys) {
         if (!reader.pasteSpoiled) keys += decoded;
         return;
     }
-    reader.sequence += static_cast<char>(byte);
-    if (kEnd.compare(0, reader.sequence.size(), reader.sequence) == 0) {
-        if (reader.sequence == kEnd) {
-            reader.sequence.clear();
+    std::string& sequence = reader.sequence;
+    sequence += static_cast<char>(byte);
+    // The editor's own question may be answered in the middle of a paste: taken, and the paste goes on.
+    const bool report = reader.awaitsPosition && sequence.compare(0, 2, "\033[") == 0 &&
+                        std::all_of(sequence.begin() + 2, sequence.end() - (sequence.back() == 'R'),
+                                    [](char c) { return IsDigit(c) || c == ';'; });
+    if (report && sequence.back() == 'R') {
+        TakePositionReport(reader, std::exchange(sequence, {}));
+        return;
+    }
+    if (kEnd.compare(0, sequence.size(), sequence) == 0 || report) {
+        if (sequence == kEnd) {
+            sequence.clear();
             reader.inPaste = false;
             reader.pasteEnding = true;
         }
@@ -164,24 +177,34 @@ void FeedPaste(TerminalKeyReader& reader, int byte, std::wstring& keys) {
 }
 
 bool FeedAfterEscape(TerminalKeyReader& reader, int byte, std::wstring& keys);
+bool FeedCharacter(TerminalKeyReader& reader, wchar_t c, std::wstring& keys);
 
 // A control string's characters go; BEL, ESC \ and ST end it, CAN and SUB cancel it, and an
-// Escape followed by anything else begins a sequence of its own.
+// Escape followed by anything else, or another C1 control, ends it and begins what it begins.
 bool FeedString(TerminalKeyReader& reader, int byte, std::wstring& keys) {
     std::wstring decoded;
     Decode(reader, static_cast<unsigned char>(byte), decoded);
+    bool bell = false;
     for (const wchar_t c : decoded) {
-        if (std::exchange(reader.stringEscape, false)) {
+        if (!reader.inString) {  // ended by a character before this one
+            bell = FeedCharacter(reader, c, keys) || bell;
+        } else if (std::exchange(reader.stringEscape, false)) {
             reader.inString = false;
-            if (c == L'\\') return false;
-            if (c >= 0x80) return true;  // Alt with a character cuts the string: neither is a key
+            if (c == L'\\') continue;
+            if (c >= 0x80) {  // Alt with a character cuts the string: neither is a key
+                bell = true;
+                continue;
+            }
             reader.sequence = ESC;
-            return FeedAfterEscape(reader, static_cast<int>(c), keys);
+            bell = FeedAfterEscape(reader, static_cast<int>(c), keys) || bell;
+        } else if (c == ESC) {
+            reader.stringEscape = true;
+        } else if (c == 0x07 || c == 0x18 || c == 0x1A || (c >= 0x80 && c <= 0x9F)) {
+            reader.inString = false;
+            if (c >= 0x80 && c != 0x9C) bell = FeedCharacter(reader, c, keys) || bell;
         }
-        reader.stringEscape = c == ESC;
-        if (c == 0x07 || c == 0x9C || c == 0x18 || c == 0x1A) reader.inString = false;
     }
-    return false;
+    return bell;
 }
 
 // After ESC, or a C1 control standing for ESC and `byte`.
@@ -194,66 +217,73 @@ bool FeedAfterEscape(TerminalKeyReader& reader, int byte, std::wstring& keys) {
         reader.sequence += static_cast<char>(byte);
         return false;
     }
-    if (std::strchr("]PX^_", byte) != nullptr) {  // OSC, DCS, SOS, PM, APC
+    if (byte != 0 && std::strchr("]PX^_", byte) != nullptr) {  // OSC, DCS, SOS, PM, APC
         reader.sequence.clear();
         reader.alt = false;
         reader.inString = true;
         return false;
     }
-    // Escape, then a key: Alt+key to the editor; with a character past ASCII, the character.
+    // Escape, then a key: Alt+key to the editor; with a character past ASCII, the character; with
+    // Enter, Enter (an Escape let go before it); with NUL (Alt+Ctrl+Space), nothing.
     reader.alt = false;
-    if (byte < 0x80) keys += static_cast<wchar_t>(ESC);
     reader.sequence.clear();
+    if (byte == 0) return true;
+    if (byte < 0x80 && byte != '\r' && byte != '\n') keys += static_cast<wchar_t>(ESC);
     return FeedTerminalByte(reader, byte, keys);
 }
 
-// Outside any sequence: characters, with C1 controls read as their Escape forms.
+// One character outside any sequence, with C1 controls read as their Escape forms.
+bool FeedCharacter(TerminalKeyReader& reader, wchar_t c, std::wstring& keys) {
+    if (c == ESC) {
+        reader.sequence = ESC;
+    } else if (c >= 0x80 && c <= 0x9F) {
+        // CSI, SS3 and the strings begin as their Escape forms; ST alone goes; the rest ring.
+        const int form = static_cast<int>(c) - 0x40;
+        reader.sequence = ESC;
+        const bool bell = std::strchr("[O]PX^_", form) != nullptr && FeedAfterEscape(reader, form, keys);
+        if (std::strchr("[O", form) == nullptr) reader.sequence.clear();
+        return bell || std::strchr("[O]PX^_\\", form) == nullptr;
+    } else if (c != 0) {  // NUL (Ctrl+Space) does nothing
+        keys += c;
+    }
+    return false;
+}
+
 bool FeedGround(TerminalKeyReader& reader, int byte, std::wstring& keys) {
     std::wstring decoded;
     Decode(reader, static_cast<unsigned char>(byte), decoded);
     bool bell = false;
-    for (const wchar_t c : decoded) {
-        if (c == ESC) {
-            reader.sequence = ESC;
-        } else if (c >= 0x80 && c <= 0x9F) {
-            // CSI, SS3 and the strings begin as their Escape forms; ST alone goes; the rest ring.
-            const int form = static_cast<int>(c) - 0x40;
-            reader.sequence = ESC;
-            if (std::strchr("[O]PX^_", form) != nullptr) bell = FeedAfterEscape(reader, form, keys) || bell;
-            if (std::strchr("[O", form) == nullptr) reader.sequence.clear();
-            bell = bell || std::strchr("[O]PX^_\\", form) == nullptr;
-        } else if (c != 0) {  // NUL (Ctrl+Space) does nothing
-            keys += c;
-        }
-    }
+    for (const wchar_t c : decoded) bell = FeedCharacter(reader, c, keys) || bell;
     return bell;
 }
 
 }  // namespace
 
-bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
+namespace {
+
+bool FeedByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
     if (byte == NO_MORE_BYTES) {
         if (std::exchange(reader.swallowing, false)) return false;
         if (std::exchange(reader.pasteEnding, false)) {
             keys += std::exchange(reader.pasteSpoiled, false) ? editor_keys::PASTE_DROPPED : editor_keys::PASTE_END;
             return false;
         }
+        // What stalled rings now, and waits as long again for its tail, which then goes with it.
+        const bool begun = reader.inString || reader.skip > 0 || (!reader.sequence.empty() && !EscapeAlone(reader.sequence));
+        if (begun && !reader.inPaste && !std::exchange(reader.stalled, true)) return true;
         // A paste that stalls before its end goes whole; the editor rings for it.
         if (reader.inPaste) keys += editor_keys::PASTE_DROPPED;
-        const bool stalled = reader.inString || reader.skip > 0;
-        if (stalled || reader.inPaste) reader.character.clear();
+        if (reader.stalled || reader.inPaste) reader.character.clear();
         CutCharacter(reader, keys);
         const std::string held = std::exchange(reader.sequence, {});
-        const bool pasted = std::exchange(reader.inPaste, false);
+        const bool quiet = std::exchange(reader.inPaste, false) || std::exchange(reader.stalled, false);
         reader.pasteSpoiled = false;
-        reader.alt = reader.inString = reader.stringEscape = false;
+        reader.alt = reader.inString = reader.stringEscape = reader.skipLead = false;
         reader.skip = 0;
-        if (pasted) return false;
-        if (!stalled && EscapeAlone(held)) {
+        if (!quiet && EscapeAlone(held)) {
             for (char c : held) keys += static_cast<wchar_t>(c);  // a lone Escape, or Alt with a key
-            return false;
         }
-        return stalled || !held.empty();  // never completed
+        return false;
     }
     if (reader.swallowing) return false;
     if (std::exchange(reader.pasteEnding, false)) {
@@ -268,14 +298,27 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
         FeedPaste(reader, byte, keys);
         return false;
     }
+    if (std::exchange(reader.skipLead, false) && (byte & 0xC0) == 0x80) return false;  // its second byte
     if (reader.skip > 0) {
         --reader.skip;
+        reader.skipLead = byte >= 0xC2 && byte <= 0xDF;  // xterm's UTF-8 mouse mode: past column 95, two bytes
         return false;
     }
     if (reader.inString) return FeedString(reader, byte, keys);
     std::string& sequence = reader.sequence;
     if (sequence.empty()) return FeedGround(reader, byte, keys);
     if (sequence.size() == 1) return FeedAfterEscape(reader, byte, keys);
+    // A control inside a sequence is done as typed and the sequence goes on; DEL is ignored; CAN
+    // and SUB cancel it, and an Escape begins another.
+    if ((byte < 0x20 && byte != ESC && byte != 0x18 && byte != 0x1A) || byte == 0x7F) {
+        if (byte != 0x7F) FeedGround(reader, byte, keys);
+        return false;
+    }
+    if (byte == 0x18 || byte == 0x1A) {
+        sequence.clear();
+        reader.alt = false;
+        return !reader.stalled;
+    }
     if (IsIntermediate(sequence[1])) {
         // ESC, intermediates, a final byte (ESC # 8, ESC ( B, ESC SP F): no key. Anything else
         // after them, or nothing within a lone Escape's wait, and they were Alt with a key.
@@ -296,7 +339,7 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
         sequence += '[';
         return false;
     }
-    // An X10 mouse report: ESC [ M and three raw bytes.
+    // An X10 mouse report: ESC [ M and three coordinates.
     if (csi && sequence.size() == 2 && byte == 'M') {
         sequence.clear();
         reader.alt = false;
@@ -310,22 +353,33 @@ bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
         sequence += static_cast<char>(byte);
         return FinishSequence(reader, keys);
     }
-    if (sequence != "\033[[" && ((IsParameter(byte) && !IsIntermediate(last)) || (csi && IsIntermediate(byte)))) {
+    // A parameter byte after an intermediate makes a CSI no key, read to its end all the same.
+    if (sequence != "\033[[" && ((IsParameter(byte) && (csi || !IsIntermediate(last))) || (csi && IsIntermediate(byte)))) {
         // "?" makes an overlong sequence no key; it is read to its end all the same.
         if (sequence.size() >= kLongestSequence) sequence.replace(2, std::string::npos, "?");
         sequence += static_cast<char>(byte);
         return false;
     }
     // No sequence of the grammar: dropped, and the byte read anew.
+    const bool rung = reader.stalled;
     sequence.clear();
     reader.alt = false;
     FeedTerminalByte(reader, byte, keys);
-    return true;
+    return !rung;
+}
+
+}  // namespace
+
+bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys) {
+    const bool bell = FeedByte(reader, byte, keys);
+    // A stalled sequence, string or report whose tail has come, or been cut off: over.
+    if (reader.sequence.empty() && !reader.inString && reader.skip == 0 && !reader.skipLead) reader.stalled = false;
+    return bell;
 }
 
 int TerminalKeyWait(const TerminalKeyReader& reader) {
     if (reader.pasteEnding || reader.swallowing) return TERMINAL_PASTE_SETTLE_MS;
-    if (EscapeAlone(reader.sequence) && !reader.inPaste) return TERMINAL_ESCAPE_WAIT_MS;
+    if (reader.sequence.size() > 1 && EscapeAlone(reader.sequence) && !reader.inPaste) return TERMINAL_ESCAPE_WAIT_MS;
     const bool begun = reader.inPaste || reader.inString || reader.skip > 0 || !reader.sequence.empty() ||
                        !reader.character.empty();
     return begun ? TERMINAL_SLOW_LINK_WAIT_MS : -1;

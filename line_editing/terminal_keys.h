@@ -29,10 +29,12 @@ inline constexpr std::wstring_view PASTE_DROPPED = L"\033[202~";
 
 // Fed in place of a byte when none came within the wait TerminalKeyWait gave.
 inline constexpr int NO_MORE_BYTES = -1;
-// How long a lone Escape waits for a next byte before it is a key of its own.
+// How long an Escape with intermediate bytes waits for a next byte before it is Alt with a key.
 inline constexpr int TERMINAL_ESCAPE_WAIT_MS = 100;
 // How long anything begun (a sequence, a string, a character, a paste) waits for its next byte,
-// as a slow link may need, before it is dropped with a bell.
+// as a slow link may need, before it is dropped with a bell; its tail, should it come within as
+// long again, goes with it. A lone Escape waits as long for a byte that begins a sequence or a
+// string, which makes it that, before it is a key of its own.
 inline constexpr int TERMINAL_SLOW_LINK_WAIT_MS = 1500;
 // How long a paste's end waits for more bytes of the same burst: quicker than any hand.
 inline constexpr int TERMINAL_PASTE_SETTLE_MS = 50;
@@ -44,7 +46,9 @@ struct TerminalKeyReader {
     bool alt = false;       // an Escape before the sequence begun (rxvt's Alt)
     bool inString = false;  // a control string (OSC, DCS, SOS, PM, APC) before its terminator
     bool stringEscape = false;  // an Escape inside it, perhaps the first byte of its terminator
-    int skip = 0;           // raw bytes of an X10 mouse report still to come
+    int skip = 0;           // coordinates of an X10 mouse report still to come
+    bool skipLead = false;  // a coordinate's first byte of two (xterm's UTF-8 mouse mode)
+    bool stalled = false;   // what is begun stalled and rang: its tail goes quietly
     bool inPaste = false;   // between PASTE_START and its end marker
     bool pasteSpoiled = false;  // an Escape in it, no part of its end marker: it goes whole
     bool pasteEnding = false;   // its end marker read, the burst not yet over
@@ -59,9 +63,10 @@ struct TerminalKeyReader {
 // Feeds one byte (or NO_MORE_BYTES) and appends to `keys` what the editor is to read: a
 // character (U+FFFD for bytes that are not UTF-8), a control character as typed, a lone Escape,
 // Alt with a key, or one of editor_keys. C1 controls (U+0080 to U+009F) stand for their
-// Escape forms, and NUL (Ctrl+Space) for nothing. Returns true where the bytes made a key the
-// editor does not act on, or something begun that never completed: ring the bell. Control
-// strings, mouse reports, focus and mode reports go quietly.
+// Escape forms, NUL (Ctrl+Space) and Alt with it for nothing, Escape then Enter for Enter; a C0
+// control inside a sequence is a key and the sequence goes on, as ECMA-48 has it. Returns true
+// where the bytes made a key the editor does not act on, or something begun that stalled: ring the
+// bell. Control strings and reports (mouse, focus, mode, position, window, status) go quietly.
 bool FeedTerminalByte(TerminalKeyReader& reader, int byte, std::wstring& keys);
 
 // How long to wait for the next byte before feeding NO_MORE_BYTES: -1 for as long as it takes.

@@ -40,21 +40,28 @@ TEST(FeedTerminalByte, EveryKeyWholeInTheFormTheEditorBinds) {
         {"\033[1;5D\033[1;3C\033[1;9D\033O5C\033Od\033Oc", Cat({WORD_LEFT, WORD_RIGHT, WORD_LEFT, WORD_RIGHT, WORD_LEFT, WORD_RIGHT}), 0},
         {"\033[1;2D\033[1;2A\033[d\033[a", Cat({LEFT, UP, LEFT, UP}), 0},
         // PageUp, PageDown, Insert, F1 (three forms), F5, F12, Shift+F1, Ctrl+Up, Alt+Down,
-        // Shift+Insert, Ctrl+F3 (or a position report nobody asked for): a bell each.
-        {"\033[5~\033[6~\033[2~\033OP\033[[A\033[11~\033[15~\033[24~\033[1;2P\033[1;5A\033[1;3B\033[2$\033[1;5R", L"", 13},
-        // A control byte inside, a sequence cut short: a bell and nothing of it.
-        {"\033[1\001", L"\001", 1},
+        // Shift+Insert: a bell each.
+        {"\033[5~\033[6~\033[2~\033OP\033[[A\033[11~\033[15~\033[24~\033[1;2P\033[1;5A\033[1;3B\033[2$", L"", 12},
+        // ECMA-48's controls inside a sequence: C0 done as typed, the sequence going on; DEL ignored;
+        // CAN cancels; a parameter after an intermediate, no key. ESC NUL (Alt+Ctrl+Space): nothing.
+        {"\033[1;\0055D\033[\x7fx\033[1\030a\033[!:D\033" + std::string(1, '\0') + "b", L"\005" + Cat({WORD_LEFT, L"ab"}), 3},
+        // Cut short, a bell; its tail, should it come within another wait, goes with it; after
+        // that, bytes are keys again. Escape then Enter is Enter.
         {"ab\033[1;", L"ab", 1},
-        {"\033[\xff" "D", L"D", 1},
-        // Reports go quietly: private forms and overlong ones, mouse (SGR; X10 with its three raw
-        // bytes, 0x7F among them), focus, DECRQM's mode report.
-        {"\033[?1;2c\033[" + std::string(40, '0') + "1D\033[<0;1;1M\033[I\033[O\033[?2004;1$y", L"", 0},
-        {"a\033[M !!b\033[M\x7f\x7f\x7f" "c", L"abc", 0},
+        {"\033[1;5\xff" "Fx\033]11;rgb:0/0\xff" "/0\007y\033[1\xff\xff" "D\033\r", L"xyD\r", 3},
+        // Reports go quietly: private forms and overlong ones, mouse (SGR, urxvt; X10 with its three
+        // coordinates, 0x7F among them, two bytes each past 95 in xterm's UTF-8 mode), focus,
+        // DECRQM's mode report, position, window and status reports.
+        {"\033[?1;2c\033[" + std::string(40, '0') + "1D\033[<0;1;1M\033[I\033[O\033[?2004;1$y\033[32;10;5M", L"", 0},
+        {"a\033[M !!b\033[M\x7f\x7f\x7f" "c\033[M \xc2\xa0!d\033[1;5R\033[8;24;80t\033[0n", L"abcd", 0},
         // Control strings to their end (BEL, ESC \, ST), quietly: OSC, DCS, SOS, PM, APC; an
         // Escape that begins no terminator cuts the string and begins a sequence.
         {"a\033]11;rgb:0000/0000/0000\007b\033]52;c;YQ==\033\\c\033]0;\xe8\xa1\xa8\xc2\x9c" "d", L"abcd", 0},
         {"\033P1$r0m\033\\\033Xs\033\\\033^p\033\\\033_a\033\\\033]x\033[D", Cat({LEFT}), 0},
         {"\033]never ended", L"", 1},
+        // Another C1 control ends a string and does what it does; so does an Escape before a
+        // character past ASCII, the two no key.
+        {"\033]\xc2\x85" "ab\033]\033\xc3\033[D", Cat({L"ab", LEFT}), 2},
         // Escapes with intermediates end at their final byte, quietly.
         {"\033#8\033(B\033 F\033%Ga", L"a", 0},
         // C1 controls are their Escape forms (CSI, OSC); another rings; NUL does nothing.
@@ -84,24 +91,35 @@ TEST(FeedTerminalByte, EveryKeyWholeInTheFormTheEditorBinds) {
     }
 }
 
-// A lone Escape waits briefly; anything begun waits as a slow link needs; a paste's end only
-// for the rest of its burst; nothing begun, for good. An asked-for position report is no key.
+// Anything begun waits as a slow link needs, a lone Escape and a stalled sequence's tail too; an
+// Escape with intermediates briefly; a paste's end only for the rest of its burst; nothing begun,
+// for good. An asked-for position report is no key, inside a paste too.
 TEST(FeedTerminalByte, WaitsAndPositionReports) {
     const std::pair<const char*, int> waits[] = {
-        {"", -1}, {"\033", TERMINAL_ESCAPE_WAIT_MS}, {"\033[", TERMINAL_SLOW_LINK_WAIT_MS},
+        {"", -1}, {"\033", TERMINAL_SLOW_LINK_WAIT_MS}, {"\033 ", TERMINAL_ESCAPE_WAIT_MS}, {"\033[", TERMINAL_SLOW_LINK_WAIT_MS},
+        {"\033[1\xff", TERMINAL_SLOW_LINK_WAIT_MS},
         {"\xe8", TERMINAL_SLOW_LINK_WAIT_MS}, {"\033]1", TERMINAL_SLOW_LINK_WAIT_MS}, {"\033[M", TERMINAL_SLOW_LINK_WAIT_MS},
         {"\033[200~\033", TERMINAL_SLOW_LINK_WAIT_MS}, {"\033[200~\033[201~", TERMINAL_PASTE_SETTLE_MS}};
     for (const auto& [bytes, wait] : waits) {
         TerminalKeyReader reader;
         std::wstring keys;
-        for (const char* at = bytes; *at != '\0'; ++at) FeedTerminalByte(reader, static_cast<unsigned char>(*at), keys);
+        for (const char* at = bytes; *at != '\0'; ++at) {
+            FeedTerminalByte(reader, *at == '\xff' ? NO_MORE_BYTES : static_cast<unsigned char>(*at), keys);
+        }
         EXPECT_EQ(TerminalKeyWait(reader), wait) << bytes;
     }
     TerminalKeyReader asked;
     asked.awaitsPosition = true;
     const auto [keys, bells] = Keys("x\033[12;40Ry\033[3;4R", asked);
     EXPECT_EQ(keys, L"xy");
-    EXPECT_EQ(bells, 1) << "a second report was not asked for";
+    TerminalKeyReader inPaste;
+    inPaste.awaitsPosition = true;
+    std::wstring pasted;
+    for (const char c : std::string("\033[200~a\033[3;4Rb\033[201~")) FeedTerminalByte(inPaste, static_cast<unsigned char>(c), pasted);
+    FeedTerminalByte(inPaste, NO_MORE_BYTES, pasted);
+    EXPECT_EQ(pasted, Cat({PASTE_START, L"ab", PASTE_END})) << "the answer asked for, taken inside a paste";
+    EXPECT_EQ(inPaste.positionRow * 100 + inPaste.positionColumn, 304);
+    EXPECT_EQ(bells, 0) << "a report not asked for goes quietly";
 }
 
 }  // namespace
