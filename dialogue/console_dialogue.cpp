@@ -7,9 +7,9 @@
 #include "convert/pcm_to_wav.h"
 #include "dialogue/console_output.h"
 #include "dialogue/line_reader.h"
-#include "dialogue/typed_path.h"
 #include "folders/output_folders.h"
 #include "line_editing/typed_lines.h"
+#include "line_editing/typed_path.h"
 #include "platform/platform.h"
 #include "texts/console_texts.h"
 
@@ -23,7 +23,7 @@ void AskForPath(bool console, bool editsLines, const char (&prompt)[N], char* pa
     const char* lastLine = std::strrchr(prompt, '\n') + 1;
     WriteConsoleText(stdout, console, prompt, editsLines ? static_cast<std::size_t>(lastLine - prompt) : N);
     ReadInputLine(path, lastLine);
-    InterpretTypedPath(path, PlatformTypedPathForms());
+    InterpretTypedPath(path, PATH_BUFFER_SIZE, PlatformTypedPathForms());
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "dialogue/line_reader.h"
-#include "dialogue/typed_path.h"
+#include "line_editing/typed_path.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              {TypedPathForms{false, nullptr, 932}, TypedPathForms{true, "/h", 1252}, TypedPathForms{true, "/h", 932}}) {
             char* typed = static_cast<char*>(std::malloc(PATH_BUFFER_SIZE));
             std::memcpy(typed, path, PATH_BUFFER_SIZE);
-            InterpretTypedPath(typed, forms);
+            InterpretTypedPath(typed, PATH_BUFFER_SIZE, forms);
             if (std::strlen(typed) > PATH_BUFFER_SIZE - 1) std::abort();
             std::free(typed);
         }
