@@ -4,6 +4,7 @@
 #include <iterator>
 #include <utility>
 
+#include "line_editing/typed_path.h"
 #include "line_editing/utf8.h"
 #include "platform/platform.h"
 
@@ -82,6 +83,21 @@ bool Reachable(const std::string& name, const CompletionRules& rules) {
     return !name.empty() && name.back() != ' ';
 }
 
+// True where the line rules read `typed` with the name at `nameStart` completed as `name`, and
+// `after` it (a folder's separator, a quote's close), as a line that holds that name: as they read
+// it with a plain name in its place, whose line they do not refuse.
+bool ReadsBack(const std::string& typed, std::size_t nameStart, const std::string& name, const std::string& after,
+               const CompletionRules& rules) {
+    if (rules.forms == nullptr) return true;
+    std::string plain = typed.substr(0, nameStart) + "a" + after;
+    std::string named = typed.substr(0, nameStart) + name + after;
+    if (!InterpretTypedLine(plain, *rules.forms)) return true;  // refused whatever the name
+    const std::size_t tail = after.size() == 1 && after[0] == rules.separator ? 1 : 0;  // a quote goes
+    const std::size_t at = plain.size() - 1 - tail;
+    return InterpretTypedLine(named, *rules.forms) && plain[at] == 'a' &&
+           named == plain.substr(0, at) + name + plain.substr(at + 1);
+}
+
 }  // namespace
 
 std::string CompletionFolder(const std::string& typed, const CompletionRules& rules) {
@@ -100,11 +116,16 @@ PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEn
     const std::size_t nameStart = NameStart(typed, rules.codePage);
     const bool drive = rules.separator == '\\' && nameStart == path && typed.size() >= path + 2 && typed[path + 1] == ':';
     const std::string start = typed.substr(drive ? path + 2 : nameStart);
+    const bool quoted = path > 0 && typed[path - 1] == '"';
+    const std::string closing = quoted ? "\"" : "";
     std::vector<const FolderEntry*> matches;
     for (const FolderEntry& entry : entries) {
         const std::string& name = entry.name;
         if (!Reachable(name, rules) || name == "." || name == ".." || (name[0] == '.' && start.empty())) continue;
-        if (SamePrefix(name, start, rules) == start.size()) matches.push_back(&entry);
+        if (SamePrefix(name, start, rules) == start.size() &&
+            ReadsBack(typed, typed.size() - start.size(), name, entry.folder ? std::string(1, rules.separator) : closing, rules)) {
+            matches.push_back(&entry);
+        }
     }
     PathCompletion completion;
     if (matches.empty()) return completion;
@@ -112,8 +133,7 @@ PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEn
     std::size_t common = first.size();
     for (const FolderEntry* match : matches) common = std::min(common, SamePrefix(first, match->name, rules));
     completion.insert = first.substr(start.size(), common - start.size());
-    const bool quoted = path > 0 && typed[path - 1] == '"';
-    if (matches.size() == 1) completion.insert += matches[0]->folder ? std::string(1, rules.separator) : quoted ? "\"" : "";
+    if (matches.size() == 1) completion.insert += matches[0]->folder ? std::string(1, rules.separator) : closing;
     if (completion.insert.empty() && matches.size() > 1) {
         for (const FolderEntry* match : matches) completion.listed.push_back(match->name);
         // Sorted as the rules compare names: where letter case does not count, neither for the order.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 // How a system's names complete.
 struct CompletionRules {
     char separator;     // added after a folder's name: '/' on POSIX, '\\' on Windows
@@ -16,6 +18,9 @@ struct CompletionRules {
     std::string (*foldCase)(const std::string& character);
     unsigned codePage;  // of the typed text and the names: 65001 (UTF-8) or a Windows ANSI code
                         // page, whose lead bytes take the byte after them, 0x5C included
+    // How the system's terminals write typed paths, to read completed lines back by the line rules
+    // (InterpretTypedLine); nullptr: not read back.
+    const TypedPathForms* forms = nullptr;
 };
 
 // The typed path begins after blanks and an opening double quote that the program drops from a line
@@ -45,8 +50,9 @@ struct PathCompletion {
 // Completes the name after the last separator of `typed` among `entries`, the names of its
 // folder. Names that begin with a dot count only once a dot is typed. Names the program could
 // not take as typed are never offered: with a "\\" (a separator to it), a control character, a
-// blank at the end (dropped from typed lines), and under UTF-8 a C1 control, U+FFFD or a byte
-// that is no UTF-8.
+// blank at the end (dropped from typed lines), under UTF-8 a C1 control, U+FFFD or a byte that is
+// no UTF-8, and any the line rules would read otherwise in the completed line (a folder "a ~"
+// makes it two dropped files, a name in quotes loses them, %20 in a file URI becomes a blank).
 PathCompletion CompletePath(const std::string& typed, const std::vector<FolderEntry>& entries,
                             const CompletionRules& rules);
 

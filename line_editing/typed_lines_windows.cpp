@@ -221,7 +221,8 @@ DWORD CompleteAtTab(HANDLE console, HANDLE screen, const char* prompt, wchar_t* 
     if (g_consoleCalls.screenInfo(screen, &cursor)) {
         g_consoleCalls.fillOutput(screen, L' ', 2 * (count - tab - 1), cursor.dwCursorPosition, &blanked);
     }
-    const CompletionRules rules = {'\\', FoldCase, GetACP()};
+    const TypedPathForms forms = PlatformTypedPathForms();
+    const CompletionRules rules = {'\\', FoldCase, GetACP(), &forms};
     std::string typed;
     PathCompletion completion;
     if (!shift && ToAnsi(wide, tab, &typed)) completion = CompletePath(typed, ListFolder(CompletionFolder(typed, rules)), rules);

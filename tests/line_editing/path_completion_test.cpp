@@ -45,6 +45,11 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
         {" /d/sp", "/d/", " 表/", {}},                   // blanks before an absolute path go
         {" i", "./", "", {}},                            // before a name they are its own
     });
+    // Read back by the line rules of a POSIX terminal: a folder "a ~" would make two dropped files
+    // of the line, a name in quotes as the whole line would lose them; neither is offered.
+    const TypedPathForms forms = {true, "/home/u", 65001};
+    ExpectCompletions({{"a ~", true}, {"\"q.pcm\"", false}, {"b c", true}}, {'/', nullptr, 65001, &forms}, {
+        {"/d/a", "/d/", "", {}}, {"", "./", "", {"a ~", "b c"}}, {"/d/b", "/d/", " c/", {}}});
 }
 
 // Folds as the tests' Windows does: ASCII letters, and the full-width ones of code page 932 (ａ 82 81
