@@ -30,8 +30,8 @@ char* ShowPrompt(EditLine* editor) { return StateOf(editor)->prompt; }
 constexpr std::size_t kPasteLimit = 4096;
 
 // PASTE_START opens a paste: read to its end and inserted as it is, so that a Tab in it
-// completes nothing. Line breaks at its very end go (a copied line carries one, and tmux pastes
-// CR LF as two CRs); a paste that still holds a line break or another control character (C1
+// completes nothing and stays. Line breaks at its very end go (a copied line carries one, and tmux
+// pastes CR LF as two CRs); a paste that still holds a line break or another control character (C1
 // included), is too long, or that the key reader drops (it stalled, or its own text held its end
 // marker) is dropped whole with a bell, so that no part of it answers this prompt or the next.
 unsigned char InsertPaste(EditLine* editor, int) {
@@ -54,7 +54,7 @@ unsigned char InsertPaste(EditLine* editor, int) {
     pasted.resize(pasted.size() - PASTE_END.size());
     while (!pasted.empty() && (pasted.back() == L'\n' || pasted.back() == L'\r')) pasted.pop_back();
     for (wchar_t pastedChar : pasted) {
-        if (pastedChar < 0x20 || (pastedChar >= 0x7F && pastedChar <= 0x9F)) return CC_REFRESH_BEEP;
+        if ((pastedChar < 0x20 && pastedChar != L'\t') || (pastedChar >= 0x7F && pastedChar <= 0x9F)) return CC_REFRESH_BEEP;
     }
     return el_winsertstr(editor, pasted.c_str()) == 0 ? CC_REFRESH : CC_REFRESH_BEEP;
 }
@@ -64,11 +64,12 @@ unsigned char InsertPaste(EditLine* editor, int) {
 // Past this many names, or a screenful, the listing asks first.
 constexpr std::size_t kNamesListedUnasked = 100;
 
-// The listing's answer: y lists. A paste or an escape sequence is read whole and answers no,
-// so that none of it reaches the line.
+// The listing's answer: y lists; any other key, one the editor does not act on too (F5, PageUp),
+// answers no, and is not kept. A paste or an escape sequence is read whole, so that none of it
+// reaches the line.
 bool AnswersYes(LineEditor& state) {
     wchar_t key = 0;
-    if (ReadKey(state.editor, &key) != 1) return false;
+    if (NextKey(state, &key, true) != 1) return false;
     wchar_t dropped = 0;
     while (key == L'\033' && (state.reader.inPaste || state.reader.pasteEnding) &&
            ReadKey(state.editor, &dropped) == 1) {
@@ -111,7 +112,8 @@ void ListNames(EditLine* editor, const std::vector<std::string>& names) {
 unsigned char CompleteTypedPath(EditLine* editor, int) {
     const LineInfo* line = el_line(editor);
     const std::string typed(line->buffer, static_cast<std::size_t>(line->cursor - line->buffer));
-    const CompletionRules rules = {'/', nullptr, 65001};
+    const TypedPathForms forms = PlatformTypedPathForms();
+    const CompletionRules rules = {'/', nullptr, 65001, &forms};
     std::string folder = CompletionFolder(typed, rules);
     // "~/" lists the home folder, as the program reads it.
     const char* home = std::getenv("HOME");
@@ -206,6 +208,7 @@ long ReadEditedLine(const char* prompt, char* line, std::size_t capacity) {
     // Raw mode before the prompt shows: keys typed as soon as it is on the screen must reach
     // the editor, not the terminal's own line editing (el_gets sets it only at its first read).
     el_set(state->editor, EL_PREP_TERM, 1);
+    NoteEditorModes();
     int count = 0;
     const char* typed = el_gets(state->editor, &count);
     if (typed == nullptr || count <= 0) return count == 0 ? 0 : TYPED_LINE_NONE;  // 0: Ctrl+D, empty line

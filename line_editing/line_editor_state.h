@@ -47,6 +47,12 @@ inline LineEditor* StateOf(EditLine* editor) {
 bool TakeTerminal();
 // Paste mode off and the earlier signal handlers back, once the last line is read.
 void ReleaseTerminal();
+// The next key read whole: 1 with it in `key`, 0 at the input's end, -1 for an error; with
+// `anyKey`, 2 for a key the editor does not act on, which rang the bell.
+int NextKey(LineEditor& state, wchar_t* key, bool anyKey);
 // libedit's character reader (EL_GETCFN): the terminal's bytes through the key reader, so that
 // each escape sequence reaches libedit whole, in the form it binds, or not at all.
 int ReadKey(EditLine* editor, wchar_t* key);
+// Notes the terminal's settings as the editor set them for a line, so that after a SIGCONT a
+// stop shows by their change.
+void NoteEditorModes();
