@@ -37,7 +37,8 @@ Case = namedtuple("Case", "id what typed before result after on locales end stre
 # ignored from the start); waits: the program waits for Enter
 # after its result. shows: texts and how often each is on the screen. Markers in keys act
 # between the bytes typed, after 0.3 s: STOP_FG and STOP_KILL are Ctrl+Z, then a shell's fg or
-# kill %1; BG_KILL (first) starts the run in the background, then kill %1 once it stops; PAUSE
+# kill %1; BG_KILL (first) starts the run in the background, then kill %1 once it stops; NO_CTTY
+# (first) at a terminal that is not its controlling terminal; PAUSE
 # waits; WIDTH % n gives the terminal n columns; SIGNAL % n sends signal n; CTRL_J types Ctrl+J.
 IO = {"in.pcm": PCM}
 CONVERTED = {"out.wav": wav_file(PCM), "in.pcm": PCM}
@@ -45,6 +46,7 @@ TYPED = (r"{d}\in.pcm", r"{d}\out.wav")
 SHORT = b"RIFF\x30\x01"
 LEFT, UP, ERASE, PASTE = "\x1b[D", "\x1b[A", "\x7f", "\x1b[200~%s\x1b[201~"
 STOP_FG, STOP_KILL, BG_KILL, PAUSE, WIDTH, SIGNAL = "\x1a<fg>", "\x1a<kill>", "\x1a<bgkill>", "\x1a<p>", "\x1a<w%d>", "\x1a<s%d>"
+NO_CTTY = "\x1a<noctty>"
 CTRL_J = "\x1a<lf>"
 LONG = "d123456789/" * 8 + "f.wav"  # 103 characters
 QUESTION = "101 個の名前をすべて表示しますか? (y/n)"  # a Windows console draws the blank after it as a move
@@ -168,17 +170,25 @@ CASES = [
          {"sp 表/in.wav": wav_file(PCM)}, on=LINUX, locales=("C.UTF-8",), needs="editor",
          keys=("~/s\tn.pcm" + LEFT * 5 + "i表" + ERASE + "\n", UP + ERASE * 3 + "wav\n")),
     # A paste answers one prompt at most: the line breaks at its end go (tmux pastes CR LF as two
-    # CRs); two lines, a control character (C1 too), or what comes with its end drop it. A new
-    # width in the middle of it changes nothing.
-    Case("ttypaste", "terminal, pastes at the line editor", None, IO, DONE,
+    # CRs); two lines, a control character (C1 too), or what comes with its end drop it. A Tab in it
+    # stays, and a new width in the middle of it changes nothing.
+    Case("ttypaste", "terminal, pastes at the line editor", None, {"i\tn.pcm": PCM}, DONE,
          {"out.wav": wav_file(PCM), "x.wav": GONE, "y.wav": GONE}, on=LINUX, locales=("C.UTF-8",), needs="editor",
-         keys=(PASTE % ("{u}/in" + WIDTH % 30 + ".pcm\r\r") + PAUSE + "\n",
+         keys=(PASTE % ("{u}/i\tn" + WIDTH % 30 + ".pcm\r\r") + PAUSE + "\n",
                PASTE % "{u}/x.wav\n{u}/y.wav" + PAUSE + PASTE % "{u}/x\u009b.wav" + PAUSE + PASTE % "{u}/x.wav" +
                "{u}/y.wav\n" + PAUSE + PASTE % "{u}/out.wav\n" + PAUSE + "\n")),
     # A new width at any moment of a line: the editor draws the line anew, and typing goes on.
-    Case("ttysize", "terminal, the line editor at new widths", None, IO, DONE, {LONG: wav_file(PCM)},
+    Case("ttysize", "terminal, the line editor at new widths; SIGCONT without a stop", None, IO, DONE, {LONG: wav_file(PCM)},
          on=LINUX, locales=("C.UTF-8",), needs="editor", shows={"PcmData--->": 4},
-         keys=("{u}/in.pcm\n", "{u}/" + LONG[:50] + WIDTH % 30 + LONG[50:] + WIDTH % 13 + "\n")),
+         keys=("{u}/in.pcm\n", "{u}/" + LONG[:50] + WIDTH % 30 + LONG[50:] + WIDTH % 13 + SIGNAL % 18 + "\n")),
+    # A slow link: an Escape, then a reply's rest, or Ctrl+End's, 0.3 s later, reads as that; a
+    # reply stalled 1.8 s rings and its tail goes; Escape then Enter is Enter.
+    Case("ttyslow", "terminal, sequences split by a slow link", None, IO, DONE, CONVERTED, on=LINUX,
+         locales=("C.UTF-8",), needs="editor", keys=("{u}/in.pcm\n", "{u}/o\x1b" + PAUSE + "]11;rgb:0/0/0\x07\x1b" + PAUSE +
+                                                     "[1;5F\x1b[1;4" + PAUSE * 6 + "0Rut.wav\x1b" + PAUSE + "\n")),
+    # Not the program's controlling terminal (a launcher's pseudo-terminal): no job control, never a stop.
+    Case("ttynoct", "terminal, not the controlling terminal", None, IO, DONE, CONVERTED, on=LINUX,
+         locales=("C", "C.UTF-8"), keys=(NO_CTTY + "{u}/in.pcm\n", "{u}/out.wav\n")),
     # Every key whole: Ctrl+Left moves by word, Ctrl+Delete and Shift+End act as plain keys; the
     # Linux console's F1, Insert, PageUp/Down, F12, Ctrl+Up, F5, Alt+x (libedit's command line)
     # and Ctrl+V (its quoted insert, which would make Enter a character) ring and add nothing.
@@ -194,12 +204,13 @@ CASES = [
     # Where no editor reads keys, an arrow's bytes reach the line: refused, nothing made of it.
     Case("ttyctl", "terminal without the editor, arrow keys typed", None, IO, WRITE_FAILED, {"o.wav": GONE},
          on=LINUX, keys=("{d}/in.pcm\n", "{d}/o.wav" + LEFT + "\x1b[1;5D\n")),
-    # Past 100 names Tab asks first; the question shows again at a new width and after Ctrl+Z and
-    # fg, and a paste answers no, none of it reaching the line.
+    # Past 100 names Tab asks first; F5 answers no and is not kept; the question shows again at a new
+    # width and after Ctrl+Z and fg, and a paste answers no, none of it reaching the line.
     Case("ttylist", "terminal, the listing's question, a new width, Ctrl+Z and fg, a paste at it", None,
          {**IO, **{f"n{i:03}": b"" for i in range(101)}}, DONE, {"out.wav": wav_file(PCM), "x.wav": GONE},
-         on=LINUX, locales=("C.UTF-8",), needs="editor", shows={QUESTION: 3, "n100": 0},
-         keys=("{u}/n\t" + WIDTH % 60 + STOP_FG + PASTE % "{u}/x.wav" + PAUSE + ERASE + "in.pcm\n", "{u}/out.wav\n")),
+         on=LINUX, locales=("C.UTF-8",), needs="editor", shows={QUESTION: 4, "n100": 0},
+         keys=("{u}/n\t\x1b[15~" + PAUSE + "\t" + WIDTH % 60 + STOP_FG + PASTE % "{u}/x.wav" + PAUSE + ERASE + "in.pcm\n",
+               "{u}/out.wav\n")),
     # kill %1 ends a stopped run at once, from the background, the shell's terminal untouched; a
     # run started in the background touches it not at all.
     Case("ttykill", "terminal, Ctrl+Z then kill %1", None, IO, None, {"out.wav": GONE}, on=LINUX,

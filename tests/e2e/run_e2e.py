@@ -170,18 +170,18 @@ def prompts_shown(screen):
     return (b"PcmData--->" in screen) + (second >= 0 and b"PcmData--->" in screen[second:])
 
 
-def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders, background):
+def run_as_job(command, env, cwd, terminal, stderr_path, reports, orders, start):
     """The child: a shell's job control, so that Ctrl+Z stops the program (its group not orphaned),
-    started in the foreground or the background. At a stop it takes the terminal back, reports b"s"
-    and obeys b"f" (fg) or b"k" (kill %1)."""
+    started in the foreground, the background (b"bgkill"), or at a terminal that is not its
+    controlling one (b"noctty"). At a stop it takes the terminal back, reports b"s" and obeys b"f"
+    (fg) or b"k" (kill %1)."""
     os.setsid()
-    fcntl.ioctl(terminal, termios.TIOCSCTTY, 0)
+    start != b"noctty" and fcntl.ioctl(terminal, termios.TIOCSCTTY, 0)
     signal.signal(signal.SIGTTOU, signal.SIG_IGN)
     pid = os.fork()
     if pid == 0:
         os.setpgid(0, 0)
-        if not background:
-            os.tcsetpgrp(terminal, os.getpid())
+        start or os.tcsetpgrp(terminal, os.getpid())
         signal.signal(signal.SIGTTOU, signal.SIG_DFL)
         [os.dup2(terminal, stream) for stream in (0, 1, 2)]
         if stderr_path:
@@ -211,15 +211,14 @@ def drive_terminal(command, env, cwd, answers, wait_for=None, stderr_path=None):
     fd, terminal = pty.openpty()
     # A typed CR stays a CR (Enter at a Windows console) until a program sets the mode.
     mode = termios.tcgetattr(terminal)
-    mode[0] &= ~termios.ICRNL
-    termios.tcsetattr(terminal, termios.TCSANOW, mode)
+    termios.tcsetattr(terminal, termios.TCSANOW, [mode[0] & ~termios.ICRNL] + mode[1:])
     fcntl.ioctl(terminal, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 80, 0, 0))
     settings = termios.tcgetattr(terminal)
     (reports, report), (order, orders) = os.pipe(), os.pipe()
-    background = answers[0].startswith(b"\x1a<bgkill>")
+    start = (re.match(rb"\x1a<(bgkill|noctty)>", answers[0]) or [None, None])[1]
     pid = os.fork()
     if pid == 0:
-        run_as_job(command, env, cwd, terminal, stderr_path, report, order, background)
+        run_as_job(command, env, cwd, terminal, stderr_path, report, order, start)
     os.close(terminal)
     got = SimpleNamespace(ok=True, running=False, screen=b"", problems=[])
 
@@ -239,7 +238,7 @@ def drive_terminal(command, env, cwd, answers, wait_for=None, stderr_path=None):
     for count, answer in enumerate(answers, 1):
         # The first prompt waits for the program's start too, slow for an emulated exe; a run in
         # the background stops before its label.
-        got.ok = background or read_until(lambda: prompts_shown(got.screen) >= count, 120 if count == 1 else 30) and got.ok
+        got.ok = start == b"bgkill" or read_until(lambda: prompts_shown(got.screen) >= count, 120 if count == 1 else 30) and got.ok
         if not got.ok and count == 1:
             break
         parts = re.split(rb"\x1a<(\w+)>", answer)  # text, a marker's word, text, ...
