@@ -63,25 +63,6 @@ class ReadsAsWav:
         return None if got == self.shape else f"the wave module read {got}"
 
 
-class FifoReader:
-    """A FIFO that a reader holds open meanwhile, as `cat fifo > got` would; it must get `expected`."""
-
-    def __init__(self, expected):
-        self.expected = expected
-
-    def make(self, path):
-        os.mkfifo(path)
-        self.fd = os.open(path, os.O_RDWR | os.O_NONBLOCK)
-
-    def check(self, path):
-        try:
-            got = os.read(self.fd, 1 << 20)
-        except BlockingIOError:
-            got = b""
-        os.close(self.fd)
-        return None if got == self.expected else f"the reader got {len(got)} bytes"
-
-
 class FifoWriter:
     """A FIFO whose writer, waiting for a reader, must still wait after the run, then deliver all."""
 

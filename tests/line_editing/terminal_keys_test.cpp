@@ -16,7 +16,9 @@ std::wstring Cat(std::initializer_list<std::wstring_view> parts) {
 
 // The keys `bytes` give, and the bells, when nothing follows them within the wait; 0xFF (no
 // byte of UTF-8) stands for such a wait between them.
-std::pair<std::wstring, int> Keys(const std::string& bytes, TerminalKeyReader reader = {}) {
+std::pair<std::wstring, int> Keys(const std::string& bytes, TerminalKeyReader* given = nullptr) {
+    TerminalKeyReader own;
+    TerminalKeyReader& reader = given != nullptr ? *given : own;
     std::wstring keys;
     int bells = 0;
     for (unsigned char byte : bytes) bells += FeedTerminalByte(reader, byte == 0xFF ? NO_MORE_BYTES : byte, keys);
@@ -103,23 +105,17 @@ TEST(FeedTerminalByte, WaitsAndPositionReports) {
     for (const auto& [bytes, wait] : waits) {
         TerminalKeyReader reader;
         std::wstring keys;
-        for (const char* at = bytes; *at != '\0'; ++at) {
-            FeedTerminalByte(reader, *at == '\xff' ? NO_MORE_BYTES : static_cast<unsigned char>(*at), keys);
-        }
+        for (const char* at = bytes; *at != '\0'; ++at) FeedTerminalByte(reader, *at == '\xff' ? NO_MORE_BYTES : static_cast<unsigned char>(*at), keys);
         EXPECT_EQ(TerminalKeyWait(reader), wait) << bytes;
     }
     TerminalKeyReader asked;
     asked.awaitsPosition = true;
-    const auto [keys, bells] = Keys("x\033[12;40Ry\033[3;4R", asked);
+    const auto [keys, bells] = Keys("x\033[12;40Ry\033[3;4R", &asked);
     EXPECT_EQ(keys, L"xy");
-    TerminalKeyReader inPaste;
-    inPaste.awaitsPosition = true;
-    std::wstring pasted;
-    for (const char c : std::string("\033[200~a\033[3;4Rb\033[201~")) FeedTerminalByte(inPaste, static_cast<unsigned char>(c), pasted);
-    FeedTerminalByte(inPaste, NO_MORE_BYTES, pasted);
-    EXPECT_EQ(pasted, Cat({PASTE_START, L"ab", PASTE_END})) << "the answer asked for, taken inside a paste";
-    EXPECT_EQ(inPaste.positionRow * 100 + inPaste.positionColumn, 304);
     EXPECT_EQ(bells, 0) << "a report not asked for goes quietly";
+    asked.awaitsPosition = true;
+    EXPECT_EQ(Keys("\033[200~a\033[3;4Rb\033[201~", &asked).first, Cat({PASTE_START, L"ab", PASTE_END})) << "taken inside a paste";
+    EXPECT_EQ(asked.positionRow * 100 + asked.positionColumn, 304);
 }
 
 }  // namespace
