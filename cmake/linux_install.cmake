@@ -4,7 +4,7 @@
 # copyright and changelog.
 include(GNUInstallDirs)
 install(TARGETS pcmconv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md README.ja.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${PCMCONV_GUIDES} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 install(FILES examples/tone.pcm DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
@@ -14,8 +14,16 @@ if(NOT changelog_head MATCHES "^pcmconv \\(${PCMCONV_VERSION}-[0-9]+\\) ")
   message(FATAL_ERROR "cmake/debian/changelog has no entry for version ${PCMCONV_VERSION} at its top")
 endif()
 
-# The manual pages take the version; compressed as Debian has them, with no name or time in the
-# gzip header: the same bytes from every build.
+# The manual pages take the version, and the day of the changelog's top entry, the release's one
+# date; compressed as Debian has them, with no name or time in the gzip header: the same bytes from
+# every build.
+file(STRINGS cmake/debian/changelog changelog_signoff REGEX "^ -- " LIMIT_COUNT 1)
+string(REGEX MATCH "([0-9][0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9])" day "${changelog_signoff}")
+set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
+list(FIND months "${CMAKE_MATCH_2}" month)
+math(EXPR month "${month} + 101")
+string(SUBSTRING ${month} 1 2 month)
+set(PCMCONV_DATE ${CMAKE_MATCH_3}-${month}-${CMAKE_MATCH_1})
 configure_file(docs/pcmconv.1.in pcmconv.1 @ONLY)
 configure_file(docs/pcmconv.ja.1.in pcmconv.ja.1 @ONLY)
 set(gzipped)

@@ -1,13 +1,11 @@
 #!/usr/bin/env python3
-"""Writes the release zip and SHA256SUMS beside it, the same bytes from every build of one
-commit: entries in the order given, each stamped with SOURCE_DATE_EPOCH (from the
+"""Writes the release zip, the same bytes from every build of one commit: entries in the order given, each stamped with SOURCE_DATE_EPOCH (from the
 environment, else the commit's time), fixed permissions, no extra fields. (CMake's own zip
 writer records each file's access and change times and owner, which differ per build.)
 
   release_zip.py ZIP SOURCE_DIR FILE...
 """
 
-import hashlib
 import os
 import subprocess
 import sys
@@ -36,9 +34,6 @@ def main():
             entry.compress_type = zipfile.ZIP_DEFLATED
             with open(path, "rb") as f:
                 archive.writestr(entry, f.read(), compresslevel=9)
-    digest = hashlib.sha256(open(zip_path, "rb").read()).hexdigest()
-    with open(os.path.join(os.path.dirname(zip_path), "SHA256SUMS"), "w") as sums:
-        sums.write(f"{digest}  {os.path.basename(zip_path)}\n")
 
 
 if __name__ == "__main__":

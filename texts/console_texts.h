@@ -3,11 +3,14 @@
 // The bytes are spelled out so that no compiler or editor charset can change them;
 // the comment above each gives the text. Each LF is written to the console as CR LF.
 
+#include "texts/version.h"
+
 namespace texts {
-// "PCMデータをWAVファイルに変換します Ver1.00" (42 bytes): banner; the prompt after it starts the next line
+// "PCMデータをWAVファイルに変換します Ver" and the version, 1.00 (42 bytes): banner; the prompt after it
+// starts the next line
 inline constexpr char TEXT_BANNER[] =
     "\x50\x43\x4D\x83\x66\x81\x5B\x83\x5E\x82\xF0\x57\x41\x56\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9"
-    "\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB7\x20\x56\x65\x72\x31\x2E\x30\x30";
+    "\x95\xCF\x8A\xB7\x82\xB5\x82\xDC\x82\xB7\x20\x56\x65\x72" PCMCONV_VERSION_TEXT;
 
 // "\n\nPCMデータのファイル名をフルパスで指定\nPcmData--->" (51 bytes)
 inline constexpr char TEXT_PCM_DATA_PROMPT[] =

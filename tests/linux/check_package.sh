@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Linux install as a user meets it (as root): the manual pages draw no groff warning and no
-# line past the width at 80 and 60 columns; `cmake --install` elsewhere than the package installs
+# line past the width at 80 and 60 columns; the READMEs' transcripts show the version; `cmake --install` elsewhere than the package installs
 # no Debian file; the Debian package comes out the same twice, has no lintian error, installs with
 # apt-get, converts the sample as /usr/bin/pcmconv, shows both pages, and goes without a trace.
 set -euo pipefail
@@ -14,9 +14,10 @@ export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)} LOCPAT
 trap 'rm -rf "$LOCPATH"' EXIT
 localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8" 2>/dev/null || true
 cmake --preset package >/dev/null && cmake --build --preset package -j "$(nproc)" >/dev/null
-# Fails where a line is wider than the columns given: East Asian wide characters take two.
+# Fails where a line is wider than the columns given (East Asian wide characters take two), or holds
+# a blank after 、 or before ）, which a line break of the page's source made.
 widest='import sys, unicodedata as u
-sys.exit(any(sum(1 + (u.east_asian_width(c) in "WF") for c in l.rstrip("\n").expandtabs()) > int(sys.argv[1]) for l in sys.stdin))'
+sys.exit(any(sum(1 + (u.east_asian_width(c) in "WF") for c in l.rstrip("\n").expandtabs()) > int(sys.argv[1]) or "、 " in l or " ）" in l for l in sys.stdin))'
 for width in 80 60; do
     for page in "C.UTF-8 build/package/pcmconv.1" "ja_JP.UTF-8 build/package/pcmconv.ja.1"; do
         set -- $page
@@ -27,6 +28,7 @@ done
 cmake --install build/package --prefix "$LOCPATH/prefix" >/dev/null
 [ -z "$(find "$LOCPATH/prefix" -name 'changelog*' -o -name copyright)" ]
 version=$(sed -n 's/^project(pcmconv VERSION \([0-9]*\.[0-9]*\).*/\1/p' CMakeLists.txt)
+grep -q "Ver$version\$" README.md && grep -q "Ver$version\$" README.ja.md  # the transcripts show this version
 deb=build/package/pcmconv_$version-1_$(dpkg --print-architecture).deb
 cpack --preset deb >/dev/null && cp "$deb" "$LOCPATH/first.deb" && cpack --preset deb >/dev/null
 cmp "$deb" "$LOCPATH/first.deb"

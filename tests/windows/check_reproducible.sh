@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the release twice, from copies of the source in two folders, a second apart, and
-# compares the bytes of both exes, the zip and SHA256SUMS; checks what the zip holds.
+# compares the bytes of both exes and the zip; checks what the zip holds.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 work=$(mktemp -d /tmp/pcmconv_repro.XXXXXX)
@@ -23,7 +23,7 @@ version=$(sed -n 's/^project(pcmconv VERSION \([0-9]*\.[0-9]*\).*/\1/p' CMakeLis
 zip=pcmconv-$version-win32.zip
 passed=0
 failed=0
-for file in mingw32/pcmconv.exe mingw64/pcmconv.exe "mingw32/$zip" mingw32/SHA256SUMS; do
+for file in mingw32/pcmconv.exe mingw64/pcmconv.exe "mingw32/$zip"; do
     if cmp -s "$work/first/build/$file" "$work/second-copy/build/$file"; then
         passed=$((passed + 1))
     else
@@ -31,11 +31,13 @@ for file in mingw32/pcmconv.exe mingw64/pcmconv.exe "mingw32/$zip" mingw32/SHA25
         echo "FAIL $file differs between two builds"
     fi
 done
-# The zip holds the exe and two texts that Notepad shows right: a byte-order mark, CR LF lines.
-notepad='import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); texts = [z.read(n) for n in z.namelist()[1:]]
-sys.exit(z.namelist() != ["pcmconv.exe", "README.txt", "LICENSE.txt"] or not all(t.startswith(b"\xef\xbb\xbf") and t.count(b"\n") == t.count(b"\r\n") > 9 for t in texts))'
-(cd "$work/first/build/mingw32" && sha256sum -c --quiet SHA256SUMS && python3 -c "$notepad" "$zip") &&
-    passed=$((passed + 1)) ||
-    { failed=$((failed + 1)); echo "FAIL the zip does not hold pcmconv.exe, README.txt and LICENSE.txt for Notepad, or match SHA256SUMS"; }
+# The zip holds the exe, the sample and two texts that Notepad shows right: a byte-order mark, CR LF
+# lines; the guide's lines under 100 columns (wide characters two), no Markdown.
+notepad='import sys, zipfile, unicodedata as u; z = zipfile.ZipFile(sys.argv[1]); texts = [z.read(n) for n in z.namelist()[1:3]]
+lines = texts[0].decode("utf-8-sig").splitlines(); wide = any(sum(1 + (u.east_asian_width(c) in "WF") for c in l) >= 100 for l in lines)
+sys.exit(z.namelist() != ["pcmconv.exe", "README.txt", "LICENSE.txt", "tone.pcm"] or wide or b"](" in texts[0] or b"`" in texts[0] or
+         not all(t.startswith(b"\xef\xbb\xbf") and t.count(b"\n") == t.count(b"\r\n") > 9 for t in texts))'
+(cd "$work/first/build/mingw32" && python3 -c "$notepad" "$zip") && passed=$((passed + 1)) ||
+    { failed=$((failed + 1)); echo "FAIL the zip does not hold pcmconv.exe, its guide and LICENSE.txt for Notepad, and tone.pcm"; }
 echo "reproducible release: $passed passed, $failed failed"
 [ "$failed" = 0 ]
