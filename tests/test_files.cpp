@@ -1,7 +1,6 @@
 #include "test_files.h"
 
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -54,10 +53,6 @@ Bytes PatternBytes(std::size_t length) {
 
 std::string Hex(const Bytes& bytes) {
     std::string text;
-    char pair[4];
-    for (unsigned char byte : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X ", byte);
-        text += pair;
-    }
+    for (unsigned char byte : bytes) text += {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 15], ' '};
     return text;
 }

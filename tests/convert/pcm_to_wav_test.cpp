@@ -197,8 +197,7 @@ TEST(ConvertPcmDataToWav, EachRefusedOpenIsAFailure) {
 // first piece never made anew. Without the locks, as on a file system that cannot lock.
 TEST(ConvertPcmDataToWav, EachPieceMeetsTheFileTheFirstMet) {
     using Act = void (*)(const std::string& in, const std::string& out, const std::string& other, std::error_code& e);
-    const char *const read = texts::TEXT_RESULT_READ_FAILED, *const write = texts::TEXT_RESULT_WRITE_FAILED,
-                      *const same = texts::TEXT_RESULT_SAME_FILE;
+    const char *read = texts::TEXT_RESULT_READ_FAILED, *write = texts::TEXT_RESULT_WRITE_FAILED, *same = texts::TEXT_RESULT_SAME_FILE;
     const struct {
         const char* what;
         Act act;
@@ -207,13 +206,10 @@ TEST(ConvertPcmDataToWav, EachPieceMeetsTheFileTheFirstMet) {
     } acts[] = {
         {"output deleted", [](auto&, auto& out, auto&, auto& e) { fs::remove(out, e); }, {write}, true},
         {"other over the input", [](auto& in, auto&, auto& other, auto& e) { fs::rename(other, in, e); }, {read}, false},
-        {"the output a link to the input", [](auto& in, auto& out, auto&, auto& e) { fs::remove(out, e), fs::create_hard_link(in, out, e); },
-         {same, write, read}, true},  // linking changes the input too
-        {"the input a link to the output", [](auto& in, auto& out, auto&, auto& e) { fs::remove(in, e), fs::create_hard_link(out, in, e); },
-         {same, read}, false},
+        {"the output a link to the input (which that changes)", [](auto& in, auto& out, auto&, auto& e) { fs::remove(out, e), fs::create_hard_link(in, out, e); }, {same, write, read}, true},
+        {"the input a link to the output", [](auto& in, auto& out, auto&, auto& e) { fs::remove(in, e), fs::create_hard_link(out, in, e); }, {same, read}, false},
         {"the input cut", [](auto& in, auto&, auto&, auto& e) { fs::resize_file(in, 10, e); }, {read}, false},
-        {"the input rewritten in place", [](auto& in, auto&, auto&, auto&) { WriteFileBytes(in, Bytes(2 * COPY_BLOCK_SIZE + 33, 'x')); },
-         {read}, false},
+        {"the input rewritten in place", [](auto& in, auto&, auto&, auto&) { WriteFileBytes(in, Bytes(2 * COPY_BLOCK_SIZE + 33, 'x')); }, {read}, false},
         {"the output cut", [](auto&, auto& out, auto&, auto& e) { fs::resize_file(out, 1, e); }, {write}, true},
         {"the output added to", [](auto&, auto& out, auto&, auto&) { std::ofstream(out, std::ios::app) << "more"; }, {write}, true},
     };
@@ -224,9 +220,7 @@ TEST(ConvertPcmDataToWav, EachPieceMeetsTheFileTheFirstMet) {
             for (long nth = 1;; ++nth) {
                 ScratchFolder folder;
                 const std::string in = folder.Path("in.pcm"), out = folder.Path("out.wav"), other = folder.Path("other");
-                WriteFileBytes(in, pcm);
-                WriteFileBytes(out, "old");
-                WriteFileBytes(other, "JUNK" + PatternBytes(500));
+                WriteFileBytes(in, pcm), WriteFileBytes(out, "old"), WriteFileBytes(other, "JUNK" + PatternBytes(500));
                 InjectedFault noLocks(SERVICE_LOCK, 1, true);
                 InjectedFault at(service, nth, [&] {
                     std::error_code refused;

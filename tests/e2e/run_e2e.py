@@ -81,8 +81,7 @@ class Target:
 
     def command(self, as_user=False, console=None):
         program = os.path.join(self.root, "pcmconv_xp.exe") if console == "xp" else self.program
-        if console == "xp":  # a copy the Wine prefix gives Windows XP's version
-            shutil.copy(self.program, program)
+        console == "xp" and shutil.copy(self.program, program)  # a copy the Wine prefix gives Windows XP's version
         command = [self.wine, program] if self.wine else [program]
         if console in ("utf-8", "xp"):
             command = [self.wine, "cmd", "/c", "chcp 65001 & Z:" + program.replace("/", "\\")]

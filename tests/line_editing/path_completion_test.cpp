@@ -47,11 +47,10 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
         {" /d/sp", "/d/", " 表/", {}},                   // blanks before an absolute path go
         {" i", "./", "", {}},                            // before a name they are its own
     });
-    // Read back by the line rules of a POSIX terminal: a folder "a ~" would make two dropped files
-    // of the line, a name in quotes as the whole line would lose them; neither is offered.
+    // Read back by a POSIX terminal's line rules: never "a ~" (two dropped files), a name in quotes alone.
     const TypedPathForms forms = {true, "/home/u", 65001};
-    ExpectCompletions({{"a ~", true}, {"\"q.pcm\"", false}, {"b c", true}}, {'/', nullptr, 65001, &forms}, {
-        {"/d/a", "/d/", "", {}}, {"", "./", "", {"a ~", "b c"}}, {"/d/b", "/d/", " c/", {}}});
+    ExpectCompletions({{"a ~", true}, {"\"q.pcm\"", false}, {"b c", true}}, {'/', nullptr, 65001, &forms},
+                      {{"/d/a", "/d/", "", {}}, {"", "./", "", {"a ~", "b c"}}, {"/d/b", "/d/", " c/", {}}});
 }
 
 // A Windows console: names in the ANSI code page (932 here), letter case aside, "\\" after a
@@ -59,7 +58,6 @@ TEST(CompletePath, FromTheTypedPathAndTheNamesOfItsFolder) {
 TEST(CompletePath, WindowsRules) {
     const std::vector<FolderEntry> folder = {{"Sound", true}, {"\x95\x5C.wav", false}, {"\x95\x5C\x8E\xA6", false},
                                              {"abc1.WAV", false}, {"ABc2.wav", false}, {"x\x01", false}};
-    // (Windows folds every letter as it compares names; its rows are the Windows console models'.)
     const auto fold = [](const std::string& c) { return c.size() == 1 ? std::string(1, static_cast<char>(std::toupper(c[0]))) : c; };
     ExpectCompletions(folder, {'\\', fold, 932}, {
         {"C:\\d\\s", "C:\\d\\", "ound\\", {}},  // the name's own case, then "\\"

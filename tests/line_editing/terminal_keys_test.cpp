@@ -17,8 +17,7 @@ std::wstring Cat(std::initializer_list<std::wstring_view> parts) {
 // The keys `bytes` give, and the bells, when nothing follows them within the wait; 0xFF (no
 // byte of UTF-8) stands for such a wait between them.
 std::pair<std::wstring, int> Keys(const std::string& bytes, TerminalKeyReader* given = nullptr) {
-    TerminalKeyReader own;
-    TerminalKeyReader& reader = given != nullptr ? *given : own;
+    TerminalKeyReader own, &reader = given != nullptr ? *given : own;
     std::wstring keys;
     int bells = 0;
     for (unsigned char byte : bytes) bells += FeedTerminalByte(reader, byte == 0xFF ? NO_MORE_BYTES : byte, keys);
@@ -44,16 +43,13 @@ TEST(FeedTerminalByte, EveryKeyWholeInTheFormTheEditorBinds) {
         // PageUp, PageDown, Insert, F1 (three forms), F5, F12, Shift+F1, Ctrl+Up, Alt+Down,
         // Shift+Insert: a bell each.
         {"\033[5~\033[6~\033[2~\033OP\033[[A\033[11~\033[15~\033[24~\033[1;2P\033[1;5A\033[1;3B\033[2$", L"", 12},
-        // ECMA-48's controls inside a sequence: C0 done as typed, the sequence going on; DEL ignored;
-        // CAN cancels; a parameter after an intermediate, no key. ESC NUL (Alt+Ctrl+Space): nothing.
+        // Inside a sequence C0 is done, DEL ignored, CAN cancels (ECMA-48); ESC NUL is Alt+Ctrl+Space: nothing.
         {"\033[1;\0055D\033[\x7fx\033[1\030a\033[!:D\033" + std::string(1, '\0') + "b", L"\005" + Cat({WORD_LEFT, L"ab"}), 3},
-        // Cut short, a bell; its tail, should it come within another wait, goes with it; after
-        // that, bytes are keys again. Escape then Enter is Enter.
+        // Cut short, a bell; its tail within another wait goes too, later bytes are keys. Escape, Enter: Enter.
         {"ab\033[1;", L"ab", 1},
         {"\033[1;5\xff" "Fx\033]11;rgb:0/0\xff" "/0\007y\033[1\xff\xff" "D\033\r", L"xyD\r", 3},
-        // Reports go quietly: private forms and overlong ones, mouse (SGR, urxvt; X10 with its three
-        // coordinates, 0x7F among them, two bytes each past 95 in xterm's UTF-8 mode), focus,
-        // DECRQM's mode report, position, window and status reports.
+        // Reports go quietly: private forms and overlong ones, mouse (SGR, urxvt, X10 with 0x7F and with
+        // xterm's two-byte UTF-8 coordinates), focus, DECRQM's mode report, position, window, status.
         {"\033[?1;2c\033[" + std::string(40, '0') + "1D\033[<0;1;1M\033[I\033[O\033[?2004;1$y\033[32;10;5M", L"", 0},
         {"a\033[M !!b\033[M\x7f\x7f\x7f" "c\033[M \xc2\xa0!d\033[1;5R\033[8;24;80t\033[0n", L"abcd", 0},
         // Control strings to their end (BEL, ESC \, ST), quietly: OSC, DCS, SOS, PM, APC; an
@@ -61,8 +57,7 @@ TEST(FeedTerminalByte, EveryKeyWholeInTheFormTheEditorBinds) {
         {"a\033]11;rgb:0000/0000/0000\007b\033]52;c;YQ==\033\\c\033]0;\xe8\xa1\xa8\xc2\x9c" "d", L"abcd", 0},
         {"\033P1$r0m\033\\\033Xs\033\\\033^p\033\\\033_a\033\\\033]x\033[D", Cat({LEFT}), 0},
         {"\033]never ended", L"", 1},
-        // Another C1 control ends a string and does what it does; so does an Escape before a
-        // character past ASCII, the two no key.
+        // Another C1 control ends a string and acts; so does an Escape before a wide character (no key).
         {"\033]\xc2\x85" "ab\033]\033\xc3\033[D", Cat({L"ab", LEFT}), 2},
         // Escapes with intermediates end at their final byte, quietly.
         {"\033#8\033(B\033 F\033%Ga", L"a", 0},

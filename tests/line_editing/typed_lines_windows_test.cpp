@@ -1,5 +1,4 @@
-// ReadTypedLine and WaitForEnter against models of the console hosts, through the table of console
-// calls: conhost's cooked read in its three generations, Wine's console, ConPTY's input in pieces.
+// ReadTypedLine and WaitForEnter against models of the console hosts, through the console calls' table.
 
 #include <gtest/gtest.h>
 
@@ -13,10 +12,9 @@
 
 namespace {
 
-// Keys as the console gets them, characters but for these marks: Home, Left, Right, Shift+Tab,
-// Ctrl+C, Ctrl+Break; PIECE where ConPTY's next piece of a paste begins (src/host/VtInputThread.cpp
-// parses 4096 bytes at a time: it comes at the next wait or read); TYPED, keys typed once the
-// program reads (they come at a read only).
+// Keys as the console gets them, characters but for marks: Home, Left, Right, Shift+Tab, Ctrl+C,
+// Ctrl+Break; PIECE where ConPTY's next piece of a paste begins (src/host/VtInputThread.cpp parses
+// 4096 bytes at a time: it comes at the next wait or read); TYPED, keys typed once a read waits.
 constexpr wchar_t HOME = 0xE000, LEFT = 0xE001, RIGHT = 0xE002, SHIFT_TAB = 0xE003, CTRL_C = 0xE004,
                   CTRL_BREAK = 0xE005, PIECE = 0xE006, TYPED = 0xE007;
 constexpr DWORD ECHOED = ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT, COOKED = ECHOED | ENABLE_PROCESSED_INPUT;
@@ -84,8 +82,7 @@ BOOL WINAPI Peek(HANDLE, PINPUT_RECORD records, DWORD size, LPDWORD got) {
     }
     return TRUE;
 }
-// A flush clears what the console has parsed (src/host/inputBuffer.cpp, InputBuffer::Flush), neither
-// the pieces still to come nor pending input; a wait sees the next piece come in.
+// A flush clears what is parsed (inputBuffer.cpp, InputBuffer::Flush), no piece to come nor pending input.
 BOOL WINAPI Flush(HANDLE) { return m.keys.erase(0, Waiting()), TRUE; }
 DWORD WINAPI Wait(HANDLE, DWORD) {
     if (Waiting() == 0 && !m.keys.empty() && m.keys[0] == PIECE) m.keys.erase(0, 1);
@@ -96,9 +93,8 @@ BOOL WINAPI SetMode(HANDLE, DWORD mode) { return m.mode = m.modeFixed ? m.mode :
 BOOL WINAPI SetHandler(PHANDLER_ROUTINE handler, BOOL) { return m.handler = handler, TRUE; }
 BOOL WINAPI Write(HANDLE, const void*, DWORD, LPDWORD, LPVOID) { return TRUE; }
 
-// What each host gives for each row, in the order of Host (one for all where the others are
-// empty): the line read, in code page 932, or "-" where it is refused; the console's input then
-// holds nothing, and its mode is the row's again after the line.
+// What each host gives for each row, in Host's order (one for all where the others are empty): the
+// line read, code page 932, or "-" refused; nothing then left in the input, the row's mode set back.
 TEST(ReadTypedLine, AgainstEachConsoleHost) {
     ScratchFolder folder;
     const std::string n = folder.Root().string(), path = n + "\\abc.pcm\r\n";  // a name of ASCII: its wide form below

@@ -24,8 +24,7 @@ TEST(OpensWindowsDevice, ByThePathsFormAlone) {
         {"con:", true}, {"NUL", false}, {"com0", false}, {"com10", false}, {"C:\\con\\in.pcm", false},
         {"console.pcm", false}, {"icon.pcm", false}, {"C:\\aux1.pcm", false},
         // The last part as Windows tidies the path: "." and ".." go first.
-        {"T:\\o\\con.wav\\.", true}, {"CON\\.", true}, {"T:\\o\\aux\\.\\.", true}, {"T:\\o\\lpt1\\x\\..", true},
-        {"T:\\o\\con.wav/.", true}, {"T:\\con\\..\\in.pcm", false},
+        {"T:\\o\\con.wav\\.", true}, {"CON\\.", true}, {"T:\\o\\aux\\.\\.", true}, {"T:\\o\\lpt1\\x\\..", true}, {"T:\\o\\con.wav/.", true}, {"T:\\con\\..\\in.pcm", false},
         // Under code page 932 a second byte 0x5C is no separator: "表" then "con" is one name.
         {"C:\\\x95\x5C" "con", false},
     };
@@ -43,8 +42,7 @@ TEST(WindowsOutputIsDevice, TheNullDeviceUnderItsBareNameAlone) {
         {"NUL", false}, {"\\\\.\\nul", false}, {"T:\\o\\out.wav", false}, {"nul.wav", true},
         {"T:\\o\\NUL", true}, {"T:\\o\\nul.wav", true}, {"com1.wav", true}, {"\\\\.\\pipe\\np", true},
         // A device name as a folder, however tidied: T:\o\con would be made, and not removed.
-        {"T:\\o\\nul.wav\\.", true}, {"T:\\o\\con\\x.wav", true}, {"T:\\o\\con.\\", true}, {"T:\\o\\Nul\\", true},
-        {"T:\\o\\con\\..\\x.wav", false}, {"T:\\o\\icon\\x.wav", false}};
+        {"T:\\o\\nul.wav\\.", true}, {"T:\\o\\con\\x.wav", true}, {"T:\\o\\con.\\", true}, {"T:\\o\\Nul\\", true}, {"T:\\o\\con\\..\\x.wav", false}, {"T:\\o\\icon\\x.wav", false}};
     for (const auto& [path, device] : cases) EXPECT_EQ(WindowsOutputIsDevice(path, 932), device) << path;
 }
 
