@@ -157,8 +157,8 @@ TEST(ConvertPcmDataToWav, Locks) {
         WriteFileBytes(in, PatternBytes(300)), WriteFileBytes(other, "JUNK" + PatternBytes(500));
         std::error_code refused;
         InjectedFault swapped(SERVICE_OPEN, nth, [&] { fs::rename(other, nth == 2 ? in : out, refused); });
-        EXPECT_EQ(ConvertPcmDataToWav(in.c_str(), out.c_str()),
-                  std::string(refused ? texts::TEXT_RESULT_DONE : nth == 2 ? texts::TEXT_RESULT_READ_FAILED : texts::TEXT_RESULT_WRITE_FAILED));
+        const std::string result = ConvertPcmDataToWav(in.c_str(), out.c_str());  // before `refused` is read
+        EXPECT_EQ(result, refused ? texts::TEXT_RESULT_DONE : nth == 2 ? texts::TEXT_RESULT_READ_FAILED : texts::TEXT_RESULT_WRITE_FAILED);
     }
     WriteFileBytes(in, PatternBytes(300));
     InjectedFault noLocks(SERVICE_LOCK, 1, true);
