@@ -63,7 +63,7 @@ void Install(int signal, void (*handler)(int)) {
 void Send(const char* bytes, std::size_t length) {
     while (length > 0) {
         const ssize_t wrote = write(STDOUT_FILENO, bytes, length);
-        if (wrote < 0 && errno != EINTR) return;
+        if (wrote == 0 || (wrote < 0 && errno != EINTR)) return;
         bytes += wrote > 0 ? wrote : 0;
         length -= wrote > 0 ? static_cast<std::size_t>(wrote) : 0;
     }

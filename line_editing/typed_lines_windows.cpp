@@ -296,7 +296,6 @@ long ReadTypedLine(std::FILE* stream, const char* prompt, char* line, std::size_
         CONSOLE_READCONSOLE_CONTROL control = {sizeof control, shown, completes ? 1UL << L'\t' : 0, 0};
         const DWORD at = count - shown;
         DWORD got = 0;
-        SetReadingMode(console);
         SetLastError(0);
         const BOOL read = g_consoleCalls.readConsole(console, wide + at, kLineSize - at, &got, completes ? &control : nullptr);
         if (got == 0 && GetLastError() == ERROR_OPERATION_ABORTED) {
@@ -357,8 +356,7 @@ void WaitForEnter(int status) {
     DropWaitingInput(console);
     wchar_t typed[256];
     DWORD got = 0;
-    while (SetReadingMode(console) &&
-           g_consoleCalls.readConsole(console, typed, static_cast<DWORD>(std::size(typed)), &got, nullptr) && got > 0 &&
+    while (g_consoleCalls.readConsole(console, typed, static_cast<DWORD>(std::size(typed)), &got, nullptr) && got > 0 &&
            typed[got - 1] != L'\n' && typed[got - 1] != L'\r') {
     }
     SetFoundMode();
